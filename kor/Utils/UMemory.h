@@ -1,0 +1,43 @@
+// Memory for the system's own containers and objects: every block comes from
+// the current core services' default pool and names its requester.
+#pragma once
+
+#include <cstddef>
+#include <new>
+
+namespace kor {
+
+// Location texts the containers and global operators pass to the pool.
+extern const char* const LOCATION_NEW;           // "global operator new"
+extern const char* const LOCATION_NEW_ARRAY;     // "global operator new[]"
+extern const char* const LOCATION_DELETE;        // "global operator delete"
+extern const char* const LOCATION_DELETE_ARRAY;  // "global operator delete[]"
+
+// Returns null when the pool cannot satisfy the request (and for 0 bytes).
+void* TryAllocateMemory(size_t size, const char* location);
+
+// Throws std::bad_alloc instead of returning null for a non-zero size.
+void* AllocateMemory(size_t size, const char* location);
+
+void FreeMemory(void* block, const char* location);
+
+// A single object built in pool memory; the counterpart of DeleteObject.
+template <class T, class... Args>
+T* NewObject(Args&&... args) {
+  void* block = AllocateMemory(sizeof(T), LOCATION_NEW);
+  try {
+    return new (block) T(static_cast<Args&&>(args)...);
+  } catch (...) {
+    FreeMemory(block, LOCATION_DELETE);
+    throw;
+  }
+}
+
+template <class T>
+void DeleteObject(T* object) {
+  if (object == nullptr) return;
+  object->~T();
+  FreeMemory(object, LOCATION_DELETE);
+}
+
+}  // namespace kor
