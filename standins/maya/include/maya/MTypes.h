@@ -1,0 +1,7 @@
+#pragma once
+
+// Function types shared by the registration calls.
+class MSyntax;
+
+typedef void* (*MCreatorFunction)();
+typedef MSyntax (*MCreateSyntaxFunction)();
