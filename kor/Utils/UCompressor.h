@@ -1,0 +1,98 @@
+// Deflate (RFC 1951) decoding and the two checksums that travel with deflate
+// data: CRC-32 guards PNG-family chunks and model blocks, Adler-32 ends a
+// zlib stream.
+#pragma once
+
+#include "kor/Utils/UArray.h"
+
+namespace kor {
+
+// ---------------------------------------------------------------------------
+// Checksums
+
+// CRC-32 remainders of the single bytes 0 to 255 under the reflected
+// polynomial 0xEDB88320. Process-wide and filled once: code that folds a few
+// bytes itself tests the ready flag (0 until filled, then 1), calls
+// BuildCrc32Table when it is 0, starts from 0xFFFFFFFF, applies
+//   c = g_crc32Table[(c ^ byte) & 0xFF] ^ (c >> 8)
+// per byte and inverts at the end.
+extern unsigned int g_crc32Table[256];
+extern unsigned char g_crc32TableReady;
+
+// Fills g_crc32Table and sets g_crc32TableReady to 1; calling it again
+// writes the same values.
+void BuildCrc32Table();
+
+// The CRC-32 of the bytes behind crc (0 before the first byte) followed by
+// these length bytes. Builds the table first when it is not ready.
+unsigned int UpdateCrc32(unsigned int crc, const unsigned char* data, unsigned int length);
+
+// The Adler-32 of exactly this byte range, always from the initial state
+// (1 for an empty range).
+unsigned int ComputeAdler32(const unsigned char* data, unsigned int length);
+
+// ---------------------------------------------------------------------------
+// Tables shared by the deflate decoder and encoder
+
+// Rows of {number of extra bits, first value, last value}.
+enum { DEFLATE_EXTRA_BITS = 0, DEFLATE_FIRST = 1, DEFLATE_LAST = 2 };
+
+// Lengths of the literal/length symbols 257 to 285 (row = symbol - 257).
+extern const unsigned int g_deflateLengthTable[29][3];
+// Distances of the distance codes 0 to 29.
+extern const unsigned int g_deflateDistanceTable[30][3];
+// The order in which a dynamic block header lists the code-length code lengths.
+extern const unsigned char g_deflateCodeLengthOrder[19];
+
+// ---------------------------------------------------------------------------
+// Deflate decoder
+
+// The canonical codes of one code length in one alphabet: symbols has count
+// entries in increasing symbol order, coded first code to last code; it comes
+// from the pool as "global operator new[]" and is null when count is 0.
+struct HuffmanLengthSlot {
+  int m_count;
+  int m_firstCode;
+  int m_lastCode;
+  int* m_symbols;
+};
+
+// The Huffman tables of one decompression. Create one (all slots empty) for
+// a Decompress call and destroy it afterwards; each dynamic block rebuilds
+// both tables in place, so one object serves any number of blocks.
+class DecompressorPolicy_Deflate {
+ public:
+  // Slot i describes the codes of length i + 1; the sixteenth stays empty.
+  enum { SLOT_COUNT = 16, MAX_CODE_LENGTH = 15 };
+
+  DecompressorPolicy_Deflate();
+  virtual ~DecompressorPolicy_Deflate() noexcept(false);
+
+  // Rebuilds slots (a table of SLOT_COUNT) from the code lengths of symbols
+  // 0 to count - 1 (0 = no code), releasing each slot's previous symbols.
+  static void BuildSlots(HuffmanLengthSlot* slots, const unsigned char* lengths, int count);
+  // Releases every symbols array of slots and zeroes them.
+  static void ReleaseSlots(HuffmanLengthSlot* slots);
+
+  // Kept open: the tables are the decoder's documented state.
+  HuffmanLengthSlot m_literalSlots[SLOT_COUNT];
+  HuffmanLengthSlot m_distanceSlots[SLOT_COUNT];
+
+ private:
+  DecompressorPolicy_Deflate(const DecompressorPolicy_Deflate&);
+  DecompressorPolicy_Deflate& operator=(const DecompressorPolicy_Deflate&);
+};
+
+// Decodes the raw deflate stream in input (its first block header at byte 0)
+// into output, which is emptied first and given room for three times the
+// input's length. Returns true once a block with the final-block bit has been
+// decoded completely. Returns false, keeping the bytes produced so far, for
+// block type 3 and for any malformed stream: input that ends before the final
+// block does, codes that match no symbol, symbols 286 and 287, distance codes
+// 30 and 31, distances reaching before the start of the output, broken code
+// length sequences, stored lengths that run past the input, and output that
+// would exceed the largest array.
+bool Decompress(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
+                UArray<unsigned char>& output);
+
+}  // namespace kor

@@ -1,0 +1,115 @@
+// CRC-32 and Adler-32 against their check values and against zlib's.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include "DeflateStreams.h"
+
+namespace {
+
+const unsigned char DIGITS[] = "123456789";
+
+// Lengths around the block sizes the fast paths work in, and random ones.
+std::vector<size_t> Lengths() {
+  std::vector<size_t> lengths;
+  for (size_t n = 0; n <= 300; ++n) lengths.push_back(n);
+  for (size_t n : {511u, 512u, 513u, 5551u, 5552u, 5553u, 11104u, 11105u, 65536u, 100003u})
+    lengths.push_back(n);
+  std::mt19937 random(17);
+  for (int i = 0; i < 200; ++i) lengths.push_back(random() % 40000);
+  return lengths;
+}
+
+}  // namespace
+
+TEST(Crc32, CheckValueAndContinuation) {
+  EXPECT_EQ(0xCBF43926u, kor::UpdateCrc32(0, DIGITS, 9));
+  EXPECT_EQ(0xCBF43926u, kor::UpdateCrc32(kor::UpdateCrc32(0, DIGITS, 5), DIGITS + 5, 4));
+  EXPECT_EQ(0u, kor::UpdateCrc32(0, DIGITS, 0));
+  EXPECT_EQ(0x12345678u, kor::UpdateCrc32(0x12345678u, nullptr, 0));
+}
+
+TEST(Crc32, EqualsZlibForAnyLengthAlignmentAndStart) {
+  const Bytes data = RandomBytes(120000, 1);
+  std::mt19937 random(2);
+  for (size_t length : Lengths()) {
+    size_t offset = random() % 16;
+    unsigned start = (length % 3 == 0) ? 0 : static_cast<unsigned>(random());
+    const unsigned char* p = data.data() + offset;
+    ASSERT_EQ(crc32(start, p, static_cast<uInt>(length)),
+              kor::UpdateCrc32(start, p, static_cast<unsigned>(length)))
+        << "length " << length << " offset " << offset << " start " << start;
+  }
+}
+
+TEST(Crc32, PiecesJoinToTheWhole) {
+  const Bytes data = RandomBytes(70000, 3);
+  const unsigned whole = kor::UpdateCrc32(0, data.data(), static_cast<unsigned>(data.size()));
+  std::mt19937 random(4);
+  for (int trial = 0; trial < 50; ++trial) {
+    unsigned crc = 0;
+    size_t at = 0;
+    while (at < data.size()) {
+      size_t n = std::min<size_t>(data.size() - at, random() % 3000);
+      crc = kor::UpdateCrc32(crc, data.data() + at, static_cast<unsigned>(n));
+      at += n;
+    }
+    ASSERT_EQ(whole, crc);
+  }
+}
+
+// The table starts unfilled; the first CRC fills it, whoever asks. Code that
+// folds bytes itself with the table gets what UpdateCrc32 gets.
+TEST(Crc32, TableIsFilledOnFirstUseAndServesDirectFolding) {
+  unsigned char savedReady = kor::g_crc32TableReady;
+  kor::g_crc32TableReady = 0;
+  std::memset(kor::g_crc32Table, 0, sizeof(kor::g_crc32Table));
+  EXPECT_EQ(0xCBF43926u, kor::UpdateCrc32(0, DIGITS, 9));
+  EXPECT_EQ(1, kor::g_crc32TableReady);
+  EXPECT_EQ(0u, kor::g_crc32Table[0]);
+  EXPECT_EQ(0x77073096u, kor::g_crc32Table[1]);
+  EXPECT_EQ(0xEDB88320u, kor::g_crc32Table[128]);
+  EXPECT_EQ(0x2D02EF8Du, kor::g_crc32Table[255]);
+
+  unsigned table[256];
+  std::memcpy(table, kor::g_crc32Table, sizeof(table));
+  kor::BuildCrc32Table();
+  EXPECT_EQ(0, std::memcmp(table, kor::g_crc32Table, sizeof(table)));
+
+  // A PNG chunk: its type folded by hand, its data by UpdateCrc32.
+  const unsigned char chunk[] = {'I', 'E', 'N', 'D', 1, 2, 3, 4, 5};
+  unsigned c = 0xFFFFFFFFu;
+  for (int i = 0; i < 4; ++i) c = kor::g_crc32Table[(c ^ chunk[i]) & 0xFF] ^ (c >> 8);
+  EXPECT_EQ(kor::UpdateCrc32(0, chunk, 4), ~c);
+  EXPECT_EQ(kor::UpdateCrc32(0, chunk, 9), kor::UpdateCrc32(~c, chunk + 4, 5));
+  kor::g_crc32TableReady = savedReady ? savedReady : 1;
+}
+
+TEST(Adler32, CheckValues) {
+  EXPECT_EQ(1u, kor::ComputeAdler32(nullptr, 0));
+  EXPECT_EQ(0x024D0127u, kor::ComputeAdler32(reinterpret_cast<const unsigned char*>("abc"), 3));
+  EXPECT_EQ(0x091E01DEu, kor::ComputeAdler32(DIGITS, 9));
+}
+
+TEST(Adler32, EqualsZlibForAnyLengthAndAlignment) {
+  const Bytes data = RandomBytes(120000, 5);
+  std::mt19937 random(6);
+  for (size_t length : Lengths()) {
+    size_t offset = random() % 32;
+    const unsigned char* p = data.data() + offset;
+    ASSERT_EQ(adler32(1, p, static_cast<uInt>(length)),
+              kor::ComputeAdler32(p, static_cast<unsigned>(length)))
+        << "length " << length << " offset " << offset;
+  }
+}
+
+// All bytes 0xFF: the sums grow fastest, so a run that is too long for the
+// deferred reduction would show.
+TEST(Adler32, LargestBytesOverLongRuns) {
+  for (size_t length : {5552u, 5553u, 65536u, 3000000u}) {
+    Bytes ones(length, 0xFF);
+    EXPECT_EQ(adler32(1, ones.data(), static_cast<uInt>(length)),
+              kor::ComputeAdler32(ones.data(), static_cast<unsigned>(length)))
+        << length;
+  }
+}
