@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <new>
+#include <type_traits>
 
 namespace kor {
 
@@ -33,11 +34,16 @@ T* NewObject(Args&&... args) {
   }
 }
 
+// Works through any base pointer: the block starts at the most derived
+// object, which for a second base is not where the pointer points.
 template <class T>
 void DeleteObject(T* object) {
   if (object == nullptr) return;
+  void* block;
+  if constexpr (std::is_polymorphic<T>::value) block = dynamic_cast<void*>(object);
+  else block = object;
   object->~T();
-  FreeMemory(object, LOCATION_DELETE);
+  FreeMemory(block, LOCATION_DELETE);
 }
 
 }  // namespace kor
