@@ -76,6 +76,27 @@
 #define LUM_MAP_BRUSHES
 #endif
 
+#if __has_include("lum/Sound/LLoader_Sound_AIFF.h")
+#include "lum/Sound/LLoader_Sound_AIFF.h"
+#define LUM_SOUND_AIFF LUM_LOADER(LLoader_Sound, 0, LLoader_Sound_AIFF)
+#else
+#define LUM_SOUND_AIFF
+#endif
+
+#if __has_include("lum/Sound/LLoader_Sound_OGG.h")
+#include "lum/Sound/LLoader_Sound_OGG.h"
+#define LUM_SOUND_OGG LUM_LOADER(LLoader_Sound, 1, LLoader_Sound_OGG)
+#else
+#define LUM_SOUND_OGG
+#endif
+
+#if __has_include("lum/Sound/LLoader_Sound_WAV.h")
+#include "lum/Sound/LLoader_Sound_WAV.h"
+#define LUM_SOUND_WAV LUM_LOADER(LLoader_Sound, 2, LLoader_Sound_WAV)
+#else
+#define LUM_SOUND_WAV
+#endif
+
 namespace lum {
 
 namespace {
@@ -85,8 +106,8 @@ const LLoaderEntry<LLoader_Image> IMAGE_LOADERS[] = {
     LUM_IMAGE_BMP LUM_IMAGE_GIF LUM_IMAGE_HDR LUM_IMAGE_ICO
     LUM_IMAGE_JNG LUM_IMAGE_JPG LUM_IMAGE_PNG LUM_IMAGE_TGA {0, nullptr}};
 
-// Keys 0 AIFF, 1 Ogg Vorbis, 2 RIFF WAVE, when those loaders arrive.
-const LLoaderEntry<LLoader_Sound> SOUND_LOADERS[] = {{0, nullptr}};
+// Keys 0 AIFF, 1 Ogg Vorbis, 2 RIFF WAVE.
+const LLoaderEntry<LLoader_Sound> SOUND_LOADERS[] = {LUM_SOUND_AIFF LUM_SOUND_OGG LUM_SOUND_WAV {0, nullptr}};
 
 // Key 0, the OpenType/TrueType loader, when it arrives.
 const LLoaderEntry<LLoader_Font> FONT_LOADERS[] = {{0, nullptr}};

@@ -1,6 +1,6 @@
-// Deflate (RFC 1951) decoding and the two checksums that travel with deflate
-// data: CRC-32 guards PNG-family chunks and model blocks, Adler-32 ends a
-// zlib stream.
+// Deflate (RFC 1951) decoding and encoding, and the two checksums that
+// travel with deflate data: CRC-32 guards PNG-family chunks and model blocks,
+// Adler-32 ends a zlib stream.
 #pragma once
 
 #include "kor/Utils/UArray.h"
@@ -94,5 +94,83 @@ class DecompressorPolicy_Deflate {
 // would exceed the largest array.
 bool Decompress(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
                 UArray<unsigned char>& output);
+
+// ---------------------------------------------------------------------------
+// Deflate encoder
+
+// One code of a Huffman code table; a length of 0 means the symbol has no code.
+struct HuffmanCode {
+  unsigned int m_length;
+  unsigned int m_code;  // canonical, most significant bit first
+};
+
+// A record of Huffman tree construction: a leaf (symbol 0 to 287), an inner
+// node (288) or the root (289). Once the depths are known a leaf's weight
+// holds its depth.
+struct HuffmanTreeNode {
+  int m_symbol;
+  int m_weight;
+  HuffmanTreeNode* m_left;
+  HuffmanTreeNode* m_right;
+};
+
+// The encoder's building blocks. Compress below strings them together: the
+// input is cut into chunks of a mebibyte, each parsed on its own by a greedy
+// LZ77 with 15-bit hash chains and written as one dynamic-Huffman block, or
+// as stored blocks when that block would not fit the chunk's budget.
+class CompressorPolicy_Deflate {
+ public:
+  enum {
+    CHUNK_SIZE = 0x100000,
+    STORED_PIECE_SIZE = 65535,
+    // Entries of a symbol list: 0 to 255 literals, END_OF_BLOCK, and
+    // MATCH_BASE + length (3 to 258) followed by one entry with the distance.
+    END_OF_BLOCK = 256,
+    MATCH_BASE = 257,
+    SYMBOL_NODE = 288,
+    SYMBOL_ROOT = 289,
+    LITERAL_CODES = 288,
+    DISTANCE_CODES = 32,
+    CODE_LENGTH_CODES = 19,
+    MAX_CODE_LENGTH = 15,
+    MAX_CODE_LENGTH_CODE_LENGTH = 7
+  };
+
+  // Parses length bytes into symbols, which needs room for length + 1
+  // entries, and returns the number of entries written: 0 for fewer than 4
+  // bytes, otherwise a list that ends with END_OF_BLOCK.
+  static int ParseChunk(const unsigned char* data, int length, int* symbols);
+
+  // Gives the count records (sorted by weight, then symbol, descending) code
+  // lengths of at most limit bits and canonical codes in table, which is
+  // indexed by symbol; entries of other symbols are left as they are. When
+  // the tree is too deep the records' weights are flattened in place.
+  static void BuildHuffmanLengths(HuffmanTreeNode* records, int count, int limit,
+                                  HuffmanCode* table);
+
+  // A symbol of the code-length alphabet; for the repeats 16, 17 and 18
+  // extra is the repeat count less 3, 3 and 11.
+  struct CodeLengthSymbol {
+    unsigned char m_symbol;
+    unsigned char m_extra;
+  };
+
+  // The code-length symbols for the count code lengths of a dynamic block,
+  // of which the first literalCount are those of the literal/length codes;
+  // symbols needs room for count entries. Returns the number written.
+  static int CollectCodeLengthSymbols(const unsigned char* lengths, int count, int literalCount,
+                                      CodeLengthSymbol* symbols);
+
+  // Sorts by (weight, symbol) descending: insertion passes over gaps 3 and
+  // then 1 that move a record only past records of strictly smaller key.
+  static void ShellSort(HuffmanTreeNode* records, int count);
+};
+
+// Writes input as a raw deflate stream (RFC 1951) into output, which is
+// emptied, given room for the longest stream of stored blocks and holds
+// exactly the stream's bytes afterwards. Returns false, leaving output alone,
+// for an empty input, and after a message on channel 7 for an input whose
+// stream could exceed the largest array.
+bool Compress(const UArray<unsigned char>& input, UArray<unsigned char>& output);
 
 }  // namespace kor

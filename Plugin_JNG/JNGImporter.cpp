@@ -1,0 +1,152 @@
+#include "JNGImporter.h"
+
+#include <cstring>
+
+#include "kor/ErrorDescription.h"
+#include "kor/Utils/UMemory.h"
+#include "lum/LData_Image.h"
+#include "lum/LLoader.h"
+#include "quarn/HModuleInfo.h"
+#include "quarn/Platform/Maya/HPluginRuntime.h"
+
+using kor::IInputStream;
+using lum::LData_Image;
+using namespace quarn::platform_maya;
+
+namespace {
+
+// The host's image sizes are 16-bit here: larger images are refused rather
+// than reported with truncated sizes for a buffer of another size.
+const int kMaxSide = 65535;
+
+// A record the loaders accept: a two-dimensional image with one default part.
+void CheckRecord(const LData_Image& data, const char* function) {
+  if (data.dimension != lum::TEXTURE_DIMENSION_2D)
+    throw kor::ErrorDescription(__LINE__, "JNGImporter", function,
+                                "'assure' failed: data.dimension == TEXTURE_DIMENSION_2D");
+  if (data.imageData == nullptr)
+    throw kor::ErrorDescription(__LINE__, "JNGImporter", function, "'assure' failed: data.imageData");
+  if (data.imageData->part != lum::IP_DEFAULT)
+    throw kor::ErrorDescription(__LINE__, "JNGImporter", function,
+                                "'assure' failed: data.imageData->part == IP_DEFAULT");
+}
+
+bool FitsTheHost(const LData_Image& data) {
+  const lum::LData_ImagePart& part = *data.imageData;
+  return part.width >= 0 && part.height >= 0 && part.width <= kMaxSide && part.height <= kMaxSide;
+}
+
+void FillInfo(const LData_Image& data, JNGImporter::ImageInfo& info) {
+  info.width = static_cast<uint16_t>(data.imageData->width);
+  info.height = static_cast<uint16_t>(data.imageData->height);
+  info.format = LayoutOfFormat(data.format);
+}
+
+JNGImporter::ModuleResult Failure() { return JNGImporter::ModuleResult(JNGImporter::ModuleResult::FAILURE); }
+
+}  // namespace
+
+int LayoutOfFormat(int format) {
+  switch (format) {
+    case lum::TEXTURE_FORMAT_A8B8G8R8: case lum::TEXTURE_FORMAT_A8L8: return IMAGE_LAYOUT_RGBA8;
+    case lum::TEXTURE_FORMAT_X8B8G8R8: return IMAGE_LAYOUT_RGBX8;
+    case lum::TEXTURE_FORMAT_A16B16G16R16: case lum::TEXTURE_FORMAT_L16: return IMAGE_LAYOUT_RGBA16;
+    case lum::TEXTURE_FORMAT_A8: case lum::TEXTURE_FORMAT_L8: return IMAGE_LAYOUT_GREY8;
+    default: return IMAGE_LAYOUT_NONE;
+  }
+}
+
+bool ConvertRecordPixels(const LData_Image& data, kor::UArray<unsigned char>& pixels) {
+  const int layout = LayoutOfFormat(data.format);
+  if (layout == IMAGE_LAYOUT_NONE || data.imageData->pixels == nullptr) return false;
+  const size_t count = static_cast<size_t>(data.imageData->width) * data.imageData->height;
+  const size_t outBytes = count * BytesPerLayoutPixel(layout);
+  assure(outBytes < 0x7FFFFFC0u);
+  pixels.Empty(0);
+  pixels.Grow(static_cast<int>(outBytes));
+  const unsigned char* s = data.imageData->pixels;
+  unsigned char* out = pixels.GetData();
+  switch (data.format) {
+    case lum::TEXTURE_FORMAT_A8B8G8R8:
+      for (size_t i = 0; i < count; ++i, s += 4, out += 4) {
+        out[0] = s[3]; out[1] = s[2]; out[2] = s[1]; out[3] = s[0];
+      }
+      break;
+    case lum::TEXTURE_FORMAT_X8B8G8R8:
+      for (size_t i = 0; i < count; ++i, s += 4, out += 4) {
+        out[0] = s[3]; out[1] = s[2]; out[2] = s[1]; out[3] = 0;
+      }
+      break;
+    case lum::TEXTURE_FORMAT_A16B16G16R16:
+      for (size_t i = 0; i < count; ++i, s += 8, out += 8)
+        for (int w = 0; w < 4; ++w) {
+          out[2 * w] = s[2 * (3 - w)];
+          out[2 * w + 1] = s[2 * (3 - w) + 1];
+        }
+      break;
+    case lum::TEXTURE_FORMAT_L16:
+      for (size_t i = 0; i < count; ++i, s += 2, out += 8)
+        for (int w = 0; w < 4; ++w) {
+          out[2 * w] = s[0];
+          out[2 * w + 1] = s[1];
+        }
+      break;
+    case lum::TEXTURE_FORMAT_A8L8:
+      for (size_t i = 0; i < count; ++i, s += 2, out += 4) {
+        out[0] = out[1] = out[2] = s[1];
+        out[3] = s[0];
+      }
+      break;
+    default:  // A8, L8: byte for byte
+      std::memcpy(out, s, count);
+      break;
+  }
+  return true;
+}
+
+JNGImporter::ModuleResult JNGImporter::ReadInfo(ImageInfo& info, IInputStream& input) {
+  LData_Image data;
+  lum::LLoader_Image* loader = lum::LLoader_Image::FindReader(input);
+  if (loader == nullptr || !loader->ReadInfo(input, data, nullptr)) return Failure();
+  CheckRecord(data, "JNGImporter::ReadInfo");
+  if (!FitsTheHost(data)) return Failure();
+  FillInfo(data, info);
+  return ModuleResult();
+}
+
+JNGImporter::ModuleResult JNGImporter::Read(ImageInfo& info, kor::UArray<unsigned char>& pixels,
+                                            IInputStream& input) {
+  pixels.m_arrayNum = 0;
+  LData_Image data;
+  lum::LLoader_Image* loader = lum::LLoader_Image::FindReader(input);
+  if (loader == nullptr || !loader->Read(input, data, nullptr)) return Failure();
+  CheckRecord(data, "JNGImporter::Read");
+  if (!FitsTheHost(data)) return Failure();
+  FillInfo(data, info);
+  if (!ConvertRecordPixels(data, pixels)) return Failure();
+  return ModuleResult();
+}
+
+kor::UBaseString<unsigned char> JNGImporter::GetExtension() { return kor::UBaseString<unsigned char>("jng"); }
+
+// No exception may reach the host: a failure here shows in its display and
+// the host gets no object.
+void* JNGImporter::Create() {
+  QUARN_HOST_BOUNDARY_BEGIN
+  JNGImporter* importer = new JNGImporter;
+  try {
+    importer->SetModuleInfo(quarn::ModuleInfoBase::GetModuleInfoBaseFor(MODULE_ID));
+  } catch (...) {
+    delete importer;
+    throw;
+  }
+  return static_cast<MPxImageFile*>(importer);
+  QUARN_HOST_BOUNDARY_END(nullptr)
+}
+
+void JNGImporter::Destroy(void* object) {
+  if (object == nullptr) return;
+  QUARN_HOST_BOUNDARY_BEGIN
+  delete static_cast<MPxImageFile*>(object);
+  QUARN_HOST_BOUNDARY_END()
+}

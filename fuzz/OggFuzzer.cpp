@@ -1,0 +1,8 @@
+// Whole Ogg Vorbis sound files read from memory.
+#include "SoundFuzzTarget.h"
+#include "lum/Sound/LLoader_Sound_OGG.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  lum::LLoader_Sound_OGG loader;
+  return ReadSoundForFuzzing(loader, data, size);
+}

@@ -1,0 +1,38 @@
+// The pixel values of a TGA image turned into record pixels (filler or
+// alpha, blue, green, red): colour-map indices through a table, colours by
+// their size, stored one after the other or in run-length packets. The
+// decoders never read past the data they are given nor write past the
+// pixel count.
+#pragma once
+
+#include <cstddef>
+
+namespace lum {
+
+enum { TGA_INDEX_TABLE_SIZE = 256 * 4 };
+
+struct LTgaValues {
+  // Bytes per value in the file: 1 for an index, 2, 3 or 4 for a colour.
+  unsigned valueBytes;
+  // Record pixels for the 256 index values; null for colours.
+  const unsigned char* indexTable;
+};
+
+// Fills the TGA_INDEX_TABLE_SIZE bytes of table: index i selects colour-map
+// entry i - first; indices outside the map select black. entryBytes is 2,
+// 3 or 4, and colorMap holds length entries.
+void BuildTgaIndexTable(const unsigned char* colorMap, unsigned first, unsigned length, unsigned entryBytes,
+                        unsigned char* table);
+
+// pixelCount values one after the other. False when data is shorter.
+bool DecodeTgaValues(const LTgaValues& values, const unsigned char* data, size_t size, unsigned char* pixels,
+                     size_t pixelCount);
+
+// Packets of a header byte (bit 7: one value repeated, otherwise that many
+// values; the low seven bits are the count less one) that run on across
+// rows until pixelCount pixels are made; a packet reaching past the last
+// pixel ends at it. False when data ends before the last pixel.
+bool DecodeTgaRunLength(const LTgaValues& values, const unsigned char* data, size_t size, unsigned char* pixels,
+                        size_t pixelCount);
+
+}  // namespace lum

@@ -1,0 +1,253 @@
+#include "lum/Model/LModelText.h"
+
+#include "kor/ErrorDescription.h"
+#include "kor/Utils/UTextParser.h"
+#include "lum/Model/LModelMessages.h"
+#include "lum/Model/LModelOutput.h"
+
+namespace lum {
+
+namespace {
+
+typedef kor::UTextParser<kor::TextParserPolicy_ParseStream<unsigned char>> UBlockParser;
+
+// ---------------------------------------------------------------------------
+// Reading
+
+// A count of records or array values: never negative, and never more than
+// the text has tokens, so that a small file cannot ask for a huge array.
+bool ReadCount(kor::UTextParserCursor& cursor, int& count) {
+  cursor.ReadInt(count);
+  return count >= 0 && count <= cursor.GetTokenCount();
+}
+
+void ReadFloats(kor::UTextParserCursor& cursor, float* values, int count) {
+  for (int i = 0; i < count; ++i) cursor.ReadFloat(values[i]);
+}
+
+void ReadValue(kor::UTextParserCursor& cursor, float& value) { cursor.ReadFloat(value); }
+
+void ReadValue(kor::UTextParserCursor& cursor, uint32_t& value) {
+  int number;
+  cursor.ReadInt(number);
+  value = static_cast<uint32_t>(number);
+}
+
+void ReadValue(kor::UTextParserCursor& cursor, LModelWeight& value) {
+  ReadValue(cursor, value.bone);
+  cursor.ReadFloat(value.weight);
+}
+
+// The block that follows as count values of T (each tokensPerValue
+// tokens). False when the block holds fewer tokens than that: it cannot
+// hold the array, and nothing is allocated for it.
+template <class T>
+bool ReadArrayBlock(kor::UTextParserCursor& cursor, uint64_t count, uint64_t tokensPerValue, T*& array) {
+  kor::UString inside;
+  cursor.ReadToken(inside);
+  UBlockParser parser(inside);
+  kor::UTextParserCursor& values = parser.GetCursor();
+  if (count * tokensPerValue > static_cast<uint64_t>(values.GetTokenCount())) return false;
+  array = count > 0 ? new T[static_cast<size_t>(count)] : nullptr;
+  for (uint64_t i = 0; i < count; ++i) ReadValue(values, array[i]);
+  return true;
+}
+
+void ReadBoneBlock(const kor::UString& block, LModelBone& bone) {
+  UBlockParser parser(block);
+  kor::UTextParserCursor& cursor = parser.GetCursor();
+  kor::UString word;
+  while (cursor.HasToken()) {
+    cursor.ReadToken(word);
+    if (word == "name") {
+      cursor.ReadToken(bone.name);
+    } else if (word == "parent") {
+      cursor.ReadToken(bone.parent);
+    } else if (word == "18dop") {
+      ReadFloats(cursor, bone.bounds, MODEL_BOUNDS_NUM);
+    } else if (word == "matrix") {
+      for (int row = 0; row < 4; ++row) ReadFloats(cursor, bone.matrix[row], 3);
+    }
+  }
+}
+
+// One array block of the mesh; false when it cannot hold its array.
+template <class T>
+bool ReadMeshArray(kor::UTextParserCursor& cursor, uint64_t count, uint64_t tokensPerValue, LModelMesh& mesh,
+                   void (LModelMesh::*set)(T*)) {
+  T* array = nullptr;
+  if (!ReadArrayBlock(cursor, count, tokensPerValue, array)) return false;
+  (mesh.*set)(array);
+  return true;
+}
+
+bool ReadMeshBlock(const kor::UString& block, LModelMesh& mesh) {
+  UBlockParser parser(block);
+  kor::UTextParserCursor& cursor = parser.GetCursor();
+  uint64_t vertices = mesh.numVertices;
+  kor::UString word;
+  bool ok = true;
+  while (ok && cursor.HasToken()) {
+    cursor.ReadToken(word);
+    if (word == "name") cursor.ReadToken(mesh.name);
+    else if (word == "material") cursor.ReadToken(mesh.material);
+    else if (word == "18dop") ReadFloats(cursor, mesh.bounds, MODEL_BOUNDS_NUM);
+    else if (word == "vertices") ok = ReadMeshArray(cursor, vertices * 3, 1, mesh, &LModelMesh::SetPositions);
+    else if (word == "normals") ok = ReadMeshArray(cursor, vertices * 3, 1, mesh, &LModelMesh::SetNormals);
+    else if (word == "texCoords")
+      ok = ReadMeshArray(cursor, mesh.numTexCoordSets * vertices * 2, 1, mesh, &LModelMesh::SetTexCoords);
+    else if (word == "weightCounts") ok = ReadMeshArray(cursor, vertices, 1, mesh, &LModelMesh::SetWeightCounts);
+    else if (word == "weights") ok = ReadMeshArray(cursor, mesh.numWeights, 2, mesh, &LModelMesh::SetWeights);
+    else if (word == "triangles")
+      ok = ReadMeshArray(cursor, uint64_t(mesh.numTriangles) * 3, 1, mesh, &LModelMesh::SetTriangles);
+  }
+  return ok;
+}
+
+bool HasRequiredArrays(const LModelMesh& mesh) {
+  if (mesh.numVertices > 0 && (mesh.positions == nullptr || mesh.normals == nullptr)) return false;
+  if (mesh.numTexCoordSets > 0 && mesh.texCoords == nullptr) return false;
+  return mesh.numTriangles == 0 || mesh.triangles != nullptr;
+}
+
+// "mesh" i nV nT nS nW { ... }. New counts make the mesh's earlier arrays
+// meaningless, so they go before the block fills it again.
+bool ReadMesh(kor::UTextParserCursor& cursor, LData_Model& data, bool infoOnly) {
+  int index, counts[4];
+  cursor.ReadInt(index);
+  bool countsFit = true;
+  for (int& count : counts) countsFit = ReadCount(cursor, count) && countsFit;
+  if (index < 0 || index >= data.numMeshes || !countsFit) return false;
+  LModelMesh& mesh = data.meshes[index];
+  mesh.ReleaseArrays();
+  mesh.numVertices = static_cast<uint32_t>(counts[0]);
+  mesh.numTriangles = static_cast<uint32_t>(counts[1]);
+  mesh.numTexCoordSets = static_cast<uint32_t>(counts[2]);
+  mesh.numWeights = static_cast<uint32_t>(counts[3]);
+  if (infoOnly) {
+    cursor.Skip();
+    return true;
+  }
+  kor::UString block;
+  cursor.ReadToken(block);
+  return ReadMeshBlock(block, mesh) && HasRequiredArrays(mesh);
+}
+
+bool ReadBone(kor::UTextParserCursor& cursor, LData_Model& data, bool infoOnly) {
+  if (infoOnly) {
+    cursor.SkipTwo();
+    return true;
+  }
+  int index;
+  cursor.ReadInt(index);
+  if (index < 0 || index >= data.numBones) return false;
+  kor::UString block;
+  cursor.ReadToken(block);
+  ReadBoneBlock(block, data.bones[index]);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+void WriteBounds(LModelOutput& out, const float* bounds) {
+  out.WriteText("\t18dop");
+  for (int i = 0; i < MODEL_BOUNDS_NUM; ++i) out.Format(" %.4f", static_cast<double>(bounds[i]));
+  out.WriteText("\r\n");
+}
+
+void WriteBone(LModelOutput& out, const LModelBone& bone, int index) {
+  out.Format("bone %d {\r\n", index);
+  out.WriteText("\tname \"");
+  out.WriteText(bone.name.GetText());
+  out.WriteText("\"\r\n\tparent \"");
+  out.WriteText(bone.parent.GetText());
+  out.WriteText("\"\r\n");
+  WriteBounds(out, bone.bounds);
+  out.WriteText("\tmatrix");
+  for (int row = 0; row < 4; ++row)
+    for (int column = 0; column < 3; ++column) out.Format(" %.4f", static_cast<double>(bone.matrix[row][column]));
+  out.WriteText("\r\n}\r\n\r\n");
+}
+
+void WriteItem(LModelOutput& out, float value) { out.Format("%.4f", static_cast<double>(value)); }
+void WriteItem(LModelOutput& out, uint32_t value) { out.Format("%u", value); }
+void WriteItem(LModelOutput& out, const LModelWeight& value) {
+  out.Format("%u %.4f", value.bone, static_cast<double>(value.weight));
+}
+
+// "\t<keyword> {", lines of perLine values after two tabs, "\t}".
+template <class T>
+void WriteBlock(LModelOutput& out, const char* keyword, const T* values, uint64_t lines, int perLine) {
+  out.Format("\r\n\t%s {\r\n", keyword);
+  for (uint64_t line = 0; line < lines; ++line) {
+    out.WriteText("\t\t");
+    for (int i = 0; i < perLine; ++i) {
+      if (i > 0) out.WriteText(" ");
+      WriteItem(out, values[line * perLine + i]);
+    }
+    out.WriteText("\r\n");
+  }
+  out.WriteText("\t}\r\n");
+}
+
+}  // namespace
+
+bool ReadModelText(kor::UTextParserCursor& cursor, const kor::UString& name, LData_Model& data, bool infoOnly) {
+  KOR_GUARD_BEGIN
+  kor::UString word;
+  while (cursor.HasToken()) {
+    cursor.ReadToken(word);
+    if (word == "version") {
+      cursor.ReadToken(word);
+      if (word != "1") return RefuseModelFile(name, MODEL_WRONG_VERSION);
+    } else if (word == "numBones" || word == "numMeshes") {
+      int count;
+      if (!ReadCount(cursor, count)) return RefuseModelFile(name, MODEL_DATA_MISSING);
+      if (word == "numBones") data.NewBones(count);
+      else data.NewMeshes(count);
+    } else if (word == "bone") {
+      if (!ReadBone(cursor, data, infoOnly)) return RefuseModelFile(name, MODEL_DATA_MISSING);
+    } else if (word == "mesh") {
+      if (!ReadMesh(cursor, data, infoOnly)) return RefuseModelFile(name, MODEL_DATA_MISSING);
+    }
+  }
+  return true;
+  KOR_GUARD_END
+}
+
+bool WriteModelText(kor::IOutputStream& stream, const LData_Model& data) {
+  KOR_GUARD_BEGIN
+  LModelOutput out(stream);
+  out.WriteText("signature \"vxmdl_a\"\r\nversion 1\r\n\r\n");
+  out.Format("numBones %d\r\n", data.numBones);
+  for (int i = 0; i < data.numBones; ++i) WriteBone(out, data.bones[i], i);
+  out.Format("numMeshes %d\r\n", data.numMeshes);
+  for (int j = 0; j < data.numMeshes; ++j) {
+    const LModelMesh& mesh = data.meshes[j];
+    if (!HasRequiredArrays(mesh) || (mesh.numWeights > 0 && (!mesh.weightCounts || !mesh.weights))) return false;
+    if (j > 0) out.WriteText("\r\n");
+    out.Format("mesh %d %u %u %u %u {\r\n", j, mesh.numVertices, mesh.numTriangles, mesh.numTexCoordSets,
+               mesh.numWeights);
+    out.WriteText("\tname \"");
+    out.WriteText(mesh.name.GetText());
+    out.WriteText("\"\r\n\tmaterial \"");
+    out.WriteText(mesh.material.GetText());
+    out.WriteText("\"\r\n");
+    WriteBounds(out, mesh.bounds);
+    uint64_t vertices = mesh.numVertices;
+    WriteBlock(out, "vertices", mesh.positions, vertices, 3);
+    WriteBlock(out, "normals", mesh.normals, vertices, 3);
+    if (mesh.numTexCoordSets > 0) WriteBlock(out, "texCoords", mesh.texCoords, mesh.numTexCoordSets * vertices, 2);
+    if (mesh.numWeights > 0) {
+      WriteBlock(out, "weightCounts", mesh.weightCounts, vertices, 1);
+      WriteBlock(out, "weights", mesh.weights, mesh.numWeights, 1);
+    }
+    WriteBlock(out, "triangles", mesh.triangles, mesh.numTriangles, 3);
+    out.WriteText("}\r\n");
+  }
+  return out.Finish();
+  KOR_GUARD_END
+}
+
+}  // namespace lum

@@ -1,0 +1,273 @@
+// The JNG decoder on the test data's files, checked against their reference
+// decodes, and on files built here chunk by chunk.
+#include "JpegTestSupport.h"
+#include "lum/Image/LLoader_Image_JNG.h"
+
+using lum::LData_Image;
+
+namespace {
+
+const int W = 16, H = 8;
+
+// Loaders hold no state: one serves every test.
+lum::LLoader_Image_JNG loader;
+
+class JngDecoder : public CodecTest {
+ protected:
+  bool Read(const Bytes& file, LData_Image& image, uint64_t deliverable = UINT64_MAX) {
+    TestStream stream(file, "test.jng", deliverable);
+    return loader.Read(stream, image, nullptr);
+  }
+  // Reads a file that must fail, returning the warnings it gave.
+  std::string Refusal(const Bytes& file, uint64_t deliverable = UINT64_MAX) {
+    LData_Image image;
+    EXPECT_FALSE(Read(file, image, deliverable));
+    std::string text = sink.Text();
+    sink.Clear();
+    return text;
+  }
+  static Bytes Colour(int width = W, int height = H) {
+    return LibjpegEncode(Pattern(width, height, 3), width, height, 3, JCS_RGB, 90);
+  }
+  static Bytes Grey(int width = W, int height = H, unsigned seed = 1) {
+    return LibjpegEncode(Pattern(width, height, 1, seed), width, height, 1, JCS_GRAYSCALE, 90);
+  }
+  static Bytes File(const Jhdr& header, const std::vector<Bytes>& chunks) {
+    std::vector<Bytes> all = {Chunk("JHDR", header.Data())};
+    all.insert(all.end(), chunks.begin(), chunks.end());
+    all.push_back(Chunk("IEND", {}));
+    return JngFile(all);
+  }
+  static Jhdr Header(unsigned char colorType, unsigned char alphaDepth = 8, unsigned char alphaCompression = 0) {
+    Jhdr header;
+    header.colorType = colorType;
+    header.alphaDepth = alphaDepth;
+    header.alphaCompression = alphaCompression;
+    return header;
+  }
+  // The alpha bytes of a decoded A8B8G8R8 record.
+  static std::vector<unsigned> Alphas(const LData_Image& image) {
+    std::vector<unsigned> alphas;
+    for (int i = 0; i < W * H; ++i) alphas.push_back(image.imageData->pixels[4 * i]);
+    return alphas;
+  }
+};
+
+const std::string CORRUPT_ALPHA = "Can't handle file \"test.jng\". The embedded alpha channel stream is corrupt.";
+
+}  // namespace
+
+TEST_F(JngDecoder, TestDataFilesDecodeToTheirReferences) {
+  SKIP_WITHOUT_TESTDATA("imagemagick/jng");
+  const char* const names[] = {"input_gray", "input_gray_prog", "input_gray_idat", "input_gray_prog_idat",
+                               "input_gray_jdaa", "input_gray_prog_jdaa", "input_rose", "input_prog",
+                               "input_idat", "input_prog_idat", "input_jdaa", "input_prog_jdaa"};
+  for (const char* name : names) {
+    std::string file = name;
+    bool grey = file.find("gray") != std::string::npos;
+    bool alpha = file.find("idat") != std::string::npos || file.find("jdaa") != std::string::npos;
+    int width, height;
+    Bytes rgba;
+    ASSERT_TRUE(ReadPngRgba(TestDataPath("imagemagick/jng-reference/" + file + ".png"), width, height, rgba));
+    LData_Image image;
+    ASSERT_TRUE(Read(ReadFileBytes(TestDataPath("imagemagick/jng/" + file + ".jng")), image)) << name;
+    EXPECT_EQ("", sink.Text()) << name;
+    int expected = grey ? (alpha ? lum::TEXTURE_FORMAT_A8L8 : lum::TEXTURE_FORMAT_L8)
+                        : (alpha ? lum::TEXTURE_FORMAT_A8B8G8R8 : lum::TEXTURE_FORMAT_X8B8G8R8);
+    ASSERT_EQ(expected, image.format) << name;
+    ASSERT_EQ(width, image.imageData->width);
+    ASSERT_EQ(height, image.imageData->height);
+    // Each pixel in the reference's red, green, blue, alpha.
+    Bytes ours;
+    const unsigned char* p = image.imageData->pixels;
+    for (int i = 0; i < width * height; ++i) {
+      if (expected == lum::TEXTURE_FORMAT_L8) ours.insert(ours.end(), {p[i], p[i], p[i], 255});
+      else if (grey) ours.insert(ours.end(), {p[2 * i + 1], p[2 * i + 1], p[2 * i + 1], p[2 * i]});
+      else ours.insert(ours.end(), {p[4 * i + 3], p[4 * i + 2], p[4 * i + 1], p[4 * i]});
+    }
+    EXPECT_TRUE(ours == rgba) << name;
+  }
+}
+
+TEST_F(JngDecoder, TheHeaderGivesTheFormatOfReadInfo) {
+  const struct {
+    unsigned char colorType, sampleDepth;
+    int format;
+  } cases[] = {{8, 8, lum::TEXTURE_FORMAT_L8},        {8, 12, lum::TEXTURE_FORMAT_L16},
+               {10, 8, lum::TEXTURE_FORMAT_X8B8G8R8}, {10, 12, lum::TEXTURE_FORMAT_A16B16G16R16},
+               {12, 8, lum::TEXTURE_FORMAT_A8L8},     {12, 12, lum::TEXTURE_FORMAT_A8L8},
+               {14, 8, lum::TEXTURE_FORMAT_A8B8G8R8}, {14, 12, lum::TEXTURE_FORMAT_A16B16G16R16}};
+  for (const auto& c : cases) {
+    Jhdr header = Header(c.colorType);
+    header.sampleDepth = c.sampleDepth;
+    header.width = 70000;
+    Bytes file = File(header, {});
+    TestStream stream(file);
+    LData_Image image;
+    ASSERT_TRUE(loader.ReadInfo(stream, image, nullptr));
+    EXPECT_EQ(c.format, image.format) << int(c.colorType) << "/" << int(c.sampleDepth);
+    EXPECT_EQ(70000, image.imageData->width);
+    EXPECT_EQ(nullptr, image.imageData->pixels);
+  }
+}
+
+TEST_F(JngDecoder, CanReadTakesTheSignatureOnlyAndLeavesTheStreamWhereItWas) {
+  Bytes jng = File(Header(10), {Chunk("JDAT", Colour())});
+  Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0};
+  Bytes five(jng.begin(), jng.begin() + 5);
+  TestStream jngStream(jng), pngStream(png), shortStream(five);
+  EXPECT_TRUE(loader.CanRead(jngStream));
+  EXPECT_FALSE(loader.CanRead(pngStream));
+  shortStream.SeekForward(2);
+  EXPECT_FALSE(loader.CanRead(shortStream));
+  EXPECT_EQ(0u, jngStream.GetPosition());
+  EXPECT_EQ(0u, pngStream.GetPosition());
+  EXPECT_EQ(2u, shortStream.GetPosition());
+}
+
+TEST_F(JngDecoder, HeaderRefusalsSayWhy) {
+  Bytes good = File(Header(10), {Chunk("JDAT", Colour())});
+  Bytes png = good;
+  png[0] = 0x89;
+  EXPECT_EQ(Warning("Can't handle \"test.jng\". This is not a jng file"), Refusal(png));
+  Bytes ihdr = good;
+  ihdr[12] = 'I';
+  EXPECT_EQ(Warning("File \"test.jng\" is corrupt. The first chunk in a jng file must be the JHDR chunk"),
+            Refusal(ihdr));
+  Bytes altered = good;
+  altered[16 + 3] ^= 1;
+  EXPECT_EQ(Warning("File \"test.jng\" is corrupt. CRC failed in JHDR chunk"), Refusal(altered));
+  EXPECT_EQ(Warning("File \"test.jng\" is corrupt. It uses an unknown color type"),
+            Refusal(File(Header(6), {Chunk("JDAT", Colour())})));
+  // Short reads fail the step whose bytes are missing.
+  EXPECT_EQ(Warning("Can't handle \"test.jng\". This is not a jng file"), Refusal(good, 7));
+  EXPECT_EQ(Warning("File \"test.jng\" is corrupt. The first chunk in a jng file must be the JHDR chunk"),
+            Refusal(good, 15));
+  EXPECT_EQ(Warning("File \"test.jng\" is corrupt. CRC failed in JHDR chunk"), Refusal(good, 35));
+  EXPECT_EQ("", Refusal(good, good.size() - 1));
+}
+
+TEST_F(JngDecoder, TheChunkWalkTakesJdatUpToJsepAndNeedsAWholeFile) {
+  Bytes jpeg = Colour();
+  JpegPixels expected = LibjpegDecode(jpeg);
+  size_t third = jpeg.size() / 3;
+  Bytes split = File(Header(10), {Chunk("JDAT", Bytes(jpeg.begin(), jpeg.begin() + third)), Chunk("tEXt", {'a', 0}),
+                                  Chunk("JDAT", Bytes(jpeg.begin() + third, jpeg.end() - 1)),
+                                  Chunk("JDAT", Bytes(jpeg.end() - 1, jpeg.end())), Chunk("JSEP", {}),
+                                  Chunk("JDAT", Grey()), Chunk("IDAT", {1, 2, 3})});
+  split[split.size() - 40] ^= 0x55;  // inside the JDAT after JSEP, and its CRC is wrong now
+  LData_Image image;
+  ASSERT_TRUE(Read(split, image));
+  ASSERT_EQ(lum::TEXTURE_FORMAT_X8B8G8R8, image.format);
+  for (int i = 0; i < W * H; ++i)
+    for (int c = 0; c < 3; ++c) ASSERT_EQ(expected.pixels[3 * i + c], image.imageData->pixels[4 * i + 3 - c]) << i;
+
+  Bytes noIend = JngFile({Chunk("JHDR", Header(10).Data()), Chunk("JDAT", jpeg)});
+  EXPECT_EQ("", Refusal(noIend));
+  EXPECT_EQ("", Refusal(Bytes(split.begin(), split.begin() + 100)));
+  Bytes huge = File(Header(10), {Chunk("JDAT", jpeg)});
+  huge[36] = 0xFF, huge[37] = 0xFF, huge[38] = 0xFF, huge[39] = 0xF0;  // the JDAT length
+  EXPECT_EQ("", Refusal(huge));
+}
+
+TEST_F(JngDecoder, AColourOnlyFileIgnoresItsAlphaFieldsAndTakesTheJpegsSize) {
+  Jhdr header = Header(10, 8, 3);
+  header.width = W + 5;
+  LData_Image image;
+  ASSERT_TRUE(Read(File(header, {Chunk("JDAT", Colour())}), image));
+  EXPECT_EQ(W, image.imageData->width);
+  EXPECT_EQ("", sink.Text());
+}
+
+TEST_F(JngDecoder, DeflatedAlphaOfEveryDepthIsScaledToBytes) {
+  std::vector<unsigned> ramp(W * H);
+  for (int depth : {1, 2, 4, 8, 16}) {
+    for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = unsigned(i * 37) & ((1u << depth) - 1);
+    if (depth == 16) ramp[0] = 0xFFFF, ramp[1] = 0x0100, ramp[2] = 0x8000;
+    LData_Image image;
+    ASSERT_TRUE(Read(File(Header(14, depth), {Chunk("IDAT", DeflatedRows(ramp, W, H, depth)),
+                                              Chunk("JDAT", Colour())}),
+                     image))
+        << depth;
+    EXPECT_EQ(lum::TEXTURE_FORMAT_A8B8G8R8, image.format);
+    std::vector<unsigned> expected;
+    for (unsigned sample : ramp) expected.push_back(depth == 16 ? sample / 257 : sample * (255 / ((1u << depth) - 1)));
+    EXPECT_EQ(expected, Alphas(image)) << depth;
+  }
+}
+
+TEST_F(JngDecoder, GreyWithAlphaBecomesAlphaThenGrey) {
+  Bytes jpeg = Grey();
+  Bytes greys = LibjpegDecode(jpeg).pixels;
+  Bytes alphaJpeg = Grey(W, H, 9);
+  Bytes alphas = LibjpegDecode(alphaJpeg).pixels;
+  std::vector<unsigned> samples(alphas.begin(), alphas.end());
+  for (unsigned char method : {0, 8}) {
+    Bytes alphaChunk = method == 0 ? Chunk("IDAT", DeflatedRows(samples, W, H, 8)) : Chunk("JDAA", alphaJpeg);
+    LData_Image image;
+    ASSERT_TRUE(Read(File(Header(12, 8, method), {alphaChunk, Chunk("JDAT", jpeg)}), image)) << int(method);
+    ASSERT_EQ(lum::TEXTURE_FORMAT_A8L8, image.format);
+    for (int i = 0; i < W * H; ++i) {
+      ASSERT_EQ(alphas[i], image.imageData->pixels[2 * i]) << i;
+      ASSERT_EQ(greys[i], image.imageData->pixels[2 * i + 1]) << i;
+    }
+  }
+}
+
+TEST_F(JngDecoder, AlphaThatCannotBePlacedIsRefused) {
+  std::vector<unsigned> samples(W * H, 200);
+  Bytes idat = Chunk("IDAT", DeflatedRows(samples, W, H, 8));
+  EXPECT_EQ(Warning("Can't handle file \"test.jng\". The alpha channel type specified is not supported."),
+            Refusal(File(Header(14, 8, 3), {idat, Chunk("JDAT", Colour())})));
+  // The header promises more rows than the colour stream has.
+  Jhdr taller = Header(14);
+  taller.height = H * 2;
+  std::vector<unsigned> tallSamples(W * H * 2, 9);
+  EXPECT_EQ(Warning(CORRUPT_ALPHA), Refusal(File(taller, {Chunk("IDAT", DeflatedRows(tallSamples, W, H * 2, 8)),
+                                                          Chunk("JDAT", Colour(W, H))})));
+  EXPECT_EQ(Warning(CORRUPT_ALPHA), Refusal(File(Header(14, 8, 8), {Chunk("JDAA", Grey(W, H - 1)),
+                                                                     Chunk("JDAT", Colour())})));
+  EXPECT_EQ(Warning(CORRUPT_ALPHA), Refusal(File(Header(14, 8, 8), {Chunk("JDAA", Colour()), Chunk("JDAT", Colour())})));
+  EXPECT_EQ(Warning("File \"test.jng\" is corrupt. Files in png format must use the deflate compression scheme.") +
+                Warning(CORRUPT_ALPHA),
+            Refusal(File(Header(14), {Chunk("IDAT", {0x78, 0x00, 1, 2}), Chunk("JDAT", Colour())})));
+  EXPECT_EQ(Warning(CORRUPT_ALPHA), Refusal(File(Header(14), {Chunk("IDAT", {0x78, 0x9C, 0xFF}),
+                                                              Chunk("JDAT", Colour())})));
+}
+
+TEST_F(JngDecoder, AFourComponentColourStreamDropsTheAlpha) {
+  Bytes cmyk = LibjpegEncode(Pattern(W, H, 4), W, H, 4, JCS_CMYK, 90);
+  std::vector<unsigned> samples(W * H, 7);
+  LData_Image image;
+  ASSERT_TRUE(Read(File(Header(14), {Chunk("IDAT", DeflatedRows(samples, W, H, 8)), Chunk("JDAT", cmyk)}), image));
+  EXPECT_EQ(lum::TEXTURE_FORMAT_A8B8G8R8, image.format);
+  EXPECT_TRUE(LibjpegDecode(cmyk).pixels == Bytes(image.imageData->pixels, image.imageData->pixels + W * H * 4));
+}
+
+TEST_F(JngDecoder, AColourStreamLibjpegRefusesRaisesItsError) {
+  Bytes jpeg = Colour();
+  jpeg[1] = 0x00;  // no start-of-image marker
+  LData_Image image;
+  try {
+    Read(File(Header(14), {Chunk("JDAT", jpeg)}), image);
+    ADD_FAILURE() << "no error";
+  } catch (const kor::ErrorDescription& error) {
+    EXPECT_STREQ("Error during JPEG decompression", error.GetMessage());
+  }
+}
+
+TEST_F(JngDecoder, AttachAlphaMergesOnlyAnAlphaOfTheImagesOwnSize) {
+  LData_Image image;
+  image.format = lum::TEXTURE_FORMAT_X8B8G8R8;
+  image.SetImageData(new lum::LData_ImagePart(2, 1));
+  image.imageData->SetPixels(new unsigned char[8]{255, 1, 2, 3, 255, 4, 5, 6});
+  LData_Image alpha;
+  alpha.format = lum::TEXTURE_FORMAT_L16;
+  alpha.SetImageData(new lum::LData_ImagePart(1, 1));
+  alpha.imageData->SetPixels(new unsigned char[4]{0xFF, 0xFF, 0x00, 0x01});
+  EXPECT_FALSE(lum::LLoader_Image_JNG::AttachAlpha(alpha, image));
+  alpha.imageData->width = 2;
+  ASSERT_TRUE(lum::LLoader_Image_JNG::AttachAlpha(alpha, image));
+  EXPECT_EQ(lum::TEXTURE_FORMAT_A8B8G8R8, image.format);
+  EXPECT_EQ(Bytes({255, 1, 2, 3, 0, 4, 5, 6}), Bytes(image.imageData->pixels, image.imageData->pixels + 8));
+}

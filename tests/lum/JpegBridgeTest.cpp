@@ -1,0 +1,190 @@
+// The JPEG bridge and the JPEG loader against libjpeg's own decoding and
+// encoding.
+#include "JpegTestSupport.h"
+#include "lum/Image/LLoader_Image_JPG.h"
+#include "lum/Image/LLoader_Image_JPG_Base.h"
+
+using lum::LData_Image;
+using lum::LLoader_Image_JPG_Base;
+
+namespace {
+
+class JpegBridge : public CodecTest {
+ protected:
+  bool Read(const Bytes& file, LData_Image& image) {
+    TestStream stream(file, "test.jpg");
+    return lum::LLoader_Image_JPG().Read(stream, image, nullptr);
+  }
+  std::string ReadError(const Bytes& file) {
+    LData_Image image;
+    try {
+      Read(file, image);
+    } catch (const kor::ErrorDescription& error) {
+      return error.GetMessage();
+    }
+    return "no error";
+  }
+  // Our record in libjpeg's layout: grey and four-component bytes as they
+  // are, 255 blue green red back to red green blue.
+  static Bytes AsLibjpeg(const LData_Image& image) {
+    const lum::LData_ImagePart& part = *image.imageData;
+    size_t count = size_t(part.width) * part.height;
+    if (image.format != lum::TEXTURE_FORMAT_X8B8G8R8)
+      return Bytes(part.pixels, part.pixels + count * LData_Image::BytesPerPixel(image.format));
+    Bytes rgb;
+    for (size_t i = 0; i < count; ++i) {
+      EXPECT_EQ(255, part.pixels[4 * i]) << "filler of pixel " << i;
+      rgb.insert(rgb.end(), {part.pixels[4 * i + 3], part.pixels[4 * i + 2], part.pixels[4 * i + 1]});
+    }
+    return rgb;
+  }
+  void ExpectLikeLibjpeg(const Bytes& file, int expectedFormat, const std::string& what) {
+    JpegPixels expected = LibjpegDecode(file);
+    LData_Image image;
+    ASSERT_TRUE(Read(file, image)) << what;
+    EXPECT_EQ(expectedFormat, image.format) << what;
+    ASSERT_EQ(expected.width, image.imageData->width) << what;
+    ASSERT_EQ(expected.height, image.imageData->height) << what;
+    EXPECT_TRUE(expected.pixels == AsLibjpeg(image)) << what;
+  }
+};
+
+const char* const TESTDATA_JPEGS[] = {
+    "image-rs/images/jpg/exif-xmp-metadata.jpg", "image-rs/images/jpg/iptc.jpg",
+    "image-rs/images/jpg/portrait_2.jpg",        "image-rs/images/jpg/progressive/3.jpg",
+    "image-rs/images/jpg/progressive/cat.jpg",   "image-rs/images/jpg/progressive/test.jpg",
+    "imagemagick/misc/input.jpg",                "imagemagick/misc/input_plane.jpg"};
+
+}  // namespace
+
+TEST_F(JpegBridge, TestDataFilesDecodeAsLibjpegDecodesThem) {
+  SKIP_WITHOUT_TESTDATA("image-rs/images/jpg");
+  for (const char* name : TESTDATA_JPEGS) {
+    Bytes file = ReadFileBytes(TestDataPath(name));
+    int components = LibjpegDecode(file).components;
+    ExpectLikeLibjpeg(file, components == 1 ? lum::TEXTURE_FORMAT_L8 : lum::TEXTURE_FORMAT_X8B8G8R8, name);
+    LData_Image info;
+    TestStream stream(file);
+    ASSERT_TRUE(lum::LLoader_Image_JPG().ReadInfo(stream, info, nullptr));
+    EXPECT_EQ(LibjpegDecode(file).width, info.imageData->width) << name;
+    EXPECT_EQ(nullptr, info.imageData->pixels);
+  }
+}
+
+TEST_F(JpegBridge, GreyColourAndFourComponentStreamsGetTheirFormats) {
+  ExpectLikeLibjpeg(LibjpegEncode(Pattern(33, 17, 1), 33, 17, 1, JCS_GRAYSCALE, 90), lum::TEXTURE_FORMAT_L8, "grey");
+  ExpectLikeLibjpeg(LibjpegEncode(Pattern(33, 17, 3), 33, 17, 3, JCS_RGB, 90), lum::TEXTURE_FORMAT_X8B8G8R8, "rgb");
+  ExpectLikeLibjpeg(LibjpegEncode(Pattern(33, 17, 4), 33, 17, 4, JCS_CMYK, 90), lum::TEXTURE_FORMAT_A8B8G8R8,
+                    "cmyk");
+}
+
+TEST_F(JpegBridge, TheRecordTakesTheStreamsSizeWhateverItHeldBefore) {
+  LData_Image image;
+  image.SetImageData(new lum::LData_ImagePart(500, 1));
+  ASSERT_TRUE(Read(LibjpegEncode(Pattern(20, 10, 3), 20, 10, 3, JCS_RGB, 80), image));
+  EXPECT_EQ(20, image.imageData->width);
+  EXPECT_EQ(10, image.imageData->height);
+}
+
+TEST_F(JpegBridge, RowsThatTruncatedDataNeverDeliveredAreZero) {
+  Bytes file = LibjpegEncode(Pattern(64, 64, 3), 64, 64, 3, JCS_RGB, 90);
+  JpegPixels full = LibjpegDecode(file);
+  file.resize(file.size() / 2);
+  LData_Image image;
+  ASSERT_TRUE(Read(file, image));
+  Bytes rgb = AsLibjpeg(image);
+  size_t row = 64 * 3;
+  EXPECT_TRUE(std::equal(rgb.begin(), rgb.begin() + 8 * row, full.pixels.begin())) << "the rows that arrived";
+  const unsigned char* last = image.imageData->pixels + 63 * 64 * 4;
+  Bytes black;
+  for (int x = 0; x < 64; ++x) black.insert(black.end(), {255, 0, 0, 0});
+  EXPECT_EQ(black, Bytes(last, last + 64 * 4));
+}
+
+TEST_F(JpegBridge, StreamsLibjpegCannotDecodeRaiseTheBridgesError) {
+  // Two components: no colour space to convert them to.
+  EXPECT_EQ("Error during JPEG decompression", ReadError(LibjpegEncode(Pattern(8, 8, 2), 8, 8, 2, JCS_UNKNOWN, 90)));
+  // A marker claiming more bytes than the file holds: the skip must stop at
+  // the end of the buffer.
+  EXPECT_EQ("Error during JPEG decompression", ReadError({0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xFF, 'E', 'x'}));
+  EXPECT_EQ("Error during JPEG decompression", ReadError({0xFF, 0xD8, 0xFF}));
+  Bytes bad = LibjpegEncode(Pattern(8, 8, 3), 8, 8, 3, JCS_RGB, 90);
+  bad[1] = 0x00;  // no start-of-image marker
+  EXPECT_EQ("Error during JPEG decompression", ReadError(bad));
+}
+
+TEST_F(JpegBridge, CanReadLooksAtThreeBytesAndLeavesTheStreamWhereItWas) {
+  lum::LLoader_Image_JPG loader;
+  Bytes file = {'x', 0xFF, 0xD8, 0xFF, 0xE0};
+  TestStream stream(file);
+  stream.SeekForward(1);
+  EXPECT_TRUE(loader.CanRead(stream));
+  EXPECT_EQ(1u, stream.GetPosition());
+  Bytes wrong = {0xFF, 0xD8, 0x00};
+  TestStream wrongStream(wrong);
+  EXPECT_FALSE(loader.CanRead(wrongStream));
+  stream.SeekForward(2);  // two bytes left
+  EXPECT_FALSE(loader.CanRead(stream));
+  EXPECT_EQ(3u, stream.GetPosition());
+}
+
+TEST_F(JpegBridge, TheLoaderClaimsTheEncodersFormatsButWritesNothing) {
+  lum::LLoader_Image_JPG loader;
+  for (int format = 0; format <= lum::TEXTURE_FORMAT_NONE; ++format)
+    EXPECT_EQ(format == 1 || format == 4 || format == 5, loader.CanWrite(format)) << format;
+}
+
+TEST_F(JpegBridge, EncodingWritesWhatLibjpegWritesWithTheSameSettings) {
+  const int width = 160, height = 120;
+  Bytes rgb = Pattern(width, height, 3, 5);
+  LData_Image colour;
+  colour.format = lum::TEXTURE_FORMAT_X8B8G8R8;
+  colour.SetImageData(new lum::LData_ImagePart(width, height));
+  colour.imageData->SetPixels(new unsigned char[width * height * 4]);
+  for (int i = 0; i < width * height; ++i) {
+    unsigned char* pixel = colour.imageData->pixels + 4 * i;
+    pixel[0] = 0;
+    pixel[1] = rgb[3 * i + 2];
+    pixel[2] = rgb[3 * i + 1];
+    pixel[3] = rgb[3 * i];
+  }
+  lum::LImageSaveOptions options;
+  kor::UArray<unsigned char> output;
+  // Quality 100 makes the stream span several windows of the array.
+  ASSERT_TRUE(LLoader_Image_JPG_Base::EncodeJpeg(colour, output, options));
+  Bytes ours(output.GetData(), output.GetData() + output.GetNum());
+  EXPECT_GT(ours.size(), 8192u);
+  EXPECT_TRUE(LibjpegEncode(rgb, width, height, 3, JCS_RGB, 100) == ours);
+
+  options.compression = 0.25f;
+  options.author = "Me";
+  ASSERT_TRUE(LLoader_Image_JPG_Base::EncodeJpeg(colour, output, options));
+  Bytes comment = {'A', 'u', 't', 'h', 'o', 'r', 0, 'M', 'e', 0};
+  EXPECT_TRUE(LibjpegEncode(rgb, width, height, 3, JCS_RGB, 75, comment) ==
+              Bytes(output.GetData(), output.GetData() + output.GetNum()));
+
+  // Grey records are coded from their own bytes.
+  LData_Image grey;
+  Bytes samples = Pattern(width, height, 1);
+  ASSERT_TRUE(Read(LibjpegEncode(samples, width, height, 1, JCS_GRAYSCALE, 100), grey));
+  ASSERT_TRUE(LLoader_Image_JPG_Base::EncodeJpeg(grey, output, lum::LImageSaveOptions()));
+  JpegPixels again = LibjpegDecode(Bytes(output.GetData(), output.GetData() + output.GetNum()));
+  EXPECT_EQ(1, again.components);
+  EXPECT_EQ(width, again.width);
+}
+
+TEST_F(JpegBridge, CompressionErrorsRaiseTheBridgesErrorToo) {
+  LData_Image grey;
+  grey.format = lum::TEXTURE_FORMAT_L8;
+  grey.SetImageData(new lum::LData_ImagePart(8, 8));
+  grey.imageData->SetPixels(new unsigned char[64]());
+  lum::LImageSaveOptions options;
+  options.comment = std::string(70000, 'c').c_str();  // beyond what one marker holds
+  kor::UArray<unsigned char> output;
+  try {
+    LLoader_Image_JPG_Base::EncodeJpeg(grey, output, options);
+    ADD_FAILURE() << "no error";
+  } catch (const kor::ErrorDescription& error) {
+    EXPECT_STREQ("Error during JPEG decompression", error.GetMessage());
+  }
+}
