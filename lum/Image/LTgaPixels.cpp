@@ -11,77 +11,151 @@ namespace {
 
 // One colour value of 2, 3 or 4 bytes (blue, green, red, alpha) as a record
 // pixel; the 3-byte form has no alpha and gets filler 255.
-void ConvertColor(const unsigned char* value, unsigned valueBytes, unsigned char* pixel) {
-  switch (valueBytes) {
-    case 2: Convert555(LittleEndian16(value), pixel); break;
-    case 3:
-      pixel[0] = 255;
-      pixel[1] = value[0];
-      pixel[2] = value[1];
-      pixel[3] = value[2];
-      break;
-    default:
-      pixel[0] = value[3];
-      pixel[1] = value[0];
-      pixel[2] = value[1];
-      pixel[3] = value[2];
-      break;
+template <unsigned BYTES>
+void ConvertColor(const unsigned char* value, unsigned char* pixel) {
+  if (BYTES == 2) {
+    Convert555(LittleEndian16(value), pixel);
+    return;
   }
+  pixel[0] = BYTES == 4 ? value[3] : 255;
+  pixel[1] = value[0];
+  pixel[2] = value[1];
+  pixel[3] = value[2];
 }
 
-void ConvertValue(const LTgaValues& values, const unsigned char* value, unsigned char* pixel) {
-  if (values.indexTable) std::memcpy(pixel, values.indexTable + 4 * value[0], 4);
-  else ConvertColor(value, values.valueBytes, pixel);
-}
-
-void Repeat(const unsigned char* pixel, unsigned char* to, size_t count) {
-  for (size_t i = 0; i < count; ++i) std::memcpy(to + 4 * i, pixel, 4);
-}
-
-}  // namespace
-
-void BuildTgaIndexTable(const unsigned char* colorMap, unsigned first, unsigned length, unsigned entryBytes,
-                        unsigned char* table) {
-  for (unsigned index = 0; index < 256; ++index) {
-    unsigned char* pixel = table + 4 * index;
-    if (index >= first && index - first < length) {
-      ConvertColor(colorMap + static_cast<size_t>(index - first) * entryBytes, entryBytes, pixel);
-    } else {
-      pixel[0] = 255;
-      pixel[1] = pixel[2] = pixel[3] = 0;
-    }
+struct IndexConverter {
+  const unsigned char* table;
+  void operator()(const unsigned char* value, unsigned char* pixel) const {
+    std::memcpy(pixel, table + 4 * value[0], 4);
   }
-}
+};
 
-bool DecodeTgaValues(const LTgaValues& values, const unsigned char* data, size_t size, unsigned char* pixels,
-                     size_t pixelCount) {
-  if (size / values.valueBytes < pixelCount) return false;
-  for (size_t i = 0; i < pixelCount; ++i) ConvertValue(values, data + i * values.valueBytes, pixels + 4 * i);
+template <unsigned BYTES>
+struct ColorConverter {
+  void operator()(const unsigned char* value, unsigned char* pixel) const { ConvertColor<BYTES>(value, pixel); }
+};
+
+template <class Convert>
+bool DecodeValues(const unsigned char* data, size_t size, unsigned valueBytes, LTgaCursor& cursor,
+                  size_t pixelCount, Convert convert) {
+  if (size / valueBytes < pixelCount) return false;
+  for (size_t i = 0; i < pixelCount; ++i, data += valueBytes) convert(data, cursor.Next());
   return true;
 }
 
-bool DecodeTgaRunLength(const LTgaValues& values, const unsigned char* data, size_t size, unsigned char* pixels,
-                        size_t pixelCount) {
-  const size_t valueBytes = values.valueBytes;
+template <class Convert>
+bool DecodeRuns(const unsigned char* data, size_t size, size_t valueBytes, LTgaCursor& cursor, size_t pixelCount,
+                Convert convert) {
   size_t at = 0;
   for (size_t made = 0; made < pixelCount;) {
     if (at == size) return false;
     const unsigned header = data[at++];
     size_t count = (header & 0x7F) + 1;
     if (count > pixelCount - made) count = pixelCount - made;
-    unsigned char* to = pixels + 4 * made;
     if (header & 0x80) {
       if (size - at < valueBytes) return false;
-      ConvertValue(values, data + at, to);
-      Repeat(to, to + 4, count - 1);
+      unsigned char* first = cursor.Next();
+      convert(data + at, first);
+      for (size_t i = 1; i < count; ++i) std::memcpy(cursor.Next(), first, 4);
       at += valueBytes;
     } else {
       if ((size - at) / valueBytes < count) return false;
-      for (size_t i = 0; i < count; ++i) ConvertValue(values, data + at + i * valueBytes, to + 4 * i);
-      at += count * valueBytes;
+      for (size_t i = 0; i < count; ++i, at += valueBytes) convert(data + at, cursor.Next());
     }
     made += count;
   }
+  return true;
+}
+
+// Runs the decoder with the converter of the values' kind.
+template <template <class> class Decoder, class... Args>
+bool WithConverter(const LTgaValues& values, Args&&... args) {
+  switch (values.valueBytes) {
+    case 1: return Decoder<IndexConverter>::Run(IndexConverter{values.indexTable}, args...);
+    case 2: return Decoder<ColorConverter<2>>::Run(ColorConverter<2>(), args...);
+    case 3: return Decoder<ColorConverter<3>>::Run(ColorConverter<3>(), args...);
+    default: return Decoder<ColorConverter<4>>::Run(ColorConverter<4>(), args...);
+  }
+}
+
+template <class Convert>
+struct PlainDecoder {
+  static bool Run(Convert convert, const unsigned char* data, size_t size, unsigned valueBytes, LTgaCursor& cursor,
+                  size_t pixelCount) {
+    return DecodeValues(data, size, valueBytes, cursor, pixelCount, convert);
+  }
+};
+
+template <class Convert>
+struct RunLengthDecoder {
+  static bool Run(Convert convert, const unsigned char* data, size_t size, unsigned valueBytes, LTgaCursor& cursor,
+                  size_t pixelCount) {
+    return DecodeRuns(data, size, valueBytes, cursor, pixelCount, convert);
+  }
+};
+
+}  // namespace
+
+LTgaCursor::LTgaCursor(unsigned char* pixels, size_t width, size_t height, size_t pixelBytes, bool bottomUp,
+                       bool rightToLeft)
+    : m_pixels(pixels),
+      m_width(width),
+      m_height(height),
+      m_pixelBytes(pixelBytes),
+      m_bottomUp(bottomUp),
+      m_rightToLeft(rightToLeft),
+      m_row(0),
+      m_x(0),
+      m_place(pixels),
+      m_step(rightToLeft ? -static_cast<ptrdiff_t>(pixelBytes) : static_cast<ptrdiff_t>(pixelBytes)) {
+  StartRow(0);
+}
+
+// Past the last row the place stays at the image's start: nothing is
+// written there any more.
+void LTgaCursor::StartRow(size_t row) {
+  m_row = row;
+  m_x = 0;
+  if (row >= m_height) {
+    m_place = m_pixels;
+    return;
+  }
+  size_t recordRow = m_bottomUp ? m_height - 1 - row : row;
+  size_t column = m_rightToLeft ? m_width - 1 : 0;
+  m_place = m_pixels + (recordRow * m_width + column) * m_pixelBytes;
+}
+
+void BuildTgaIndexTable(const unsigned char* colorMap, unsigned first, unsigned length, unsigned entryBytes,
+                        unsigned char* table) {
+  for (unsigned index = 0; index < 256; ++index) {
+    unsigned char* pixel = table + 4 * index;
+    const unsigned char* entry = colorMap + static_cast<size_t>(index - first) * entryBytes;
+    if (index < first || index - first >= length) {
+      pixel[0] = 255;
+      pixel[1] = pixel[2] = pixel[3] = 0;
+    } else if (entryBytes == 2) {
+      ConvertColor<2>(entry, pixel);
+    } else if (entryBytes == 3) {
+      ConvertColor<3>(entry, pixel);
+    } else {
+      ConvertColor<4>(entry, pixel);
+    }
+  }
+}
+
+bool DecodeTgaValues(const LTgaValues& values, const unsigned char* data, size_t size, LTgaCursor& cursor,
+                     size_t pixelCount) {
+  return WithConverter<PlainDecoder>(values, data, size, values.valueBytes, cursor, pixelCount);
+}
+
+bool DecodeTgaRunLength(const LTgaValues& values, const unsigned char* data, size_t size, LTgaCursor& cursor,
+                        size_t pixelCount) {
+  return WithConverter<RunLengthDecoder>(values, data, size, values.valueBytes, cursor, pixelCount);
+}
+
+bool DecodeTgaGrey(const unsigned char* data, size_t size, LTgaCursor& cursor, size_t pixelCount) {
+  if (size < pixelCount) return false;
+  for (size_t i = 0; i < pixelCount; ++i) *cursor.Next() = data[i];
   return true;
 }
 

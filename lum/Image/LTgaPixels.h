@@ -1,8 +1,10 @@
 // The pixel values of a TGA image turned into record pixels (filler or
 // alpha, blue, green, red): colour-map indices through a table, colours by
-// their size, stored one after the other or in run-length packets. The
+// their size, stored one after the other or in run-length packets. Each
+// pixel goes straight to its place in the record, so that files stored
+// bottom row first or right to left need no turning afterwards. The
 // decoders never read past the data they are given nor write past the
-// pixel count.
+// image.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +20,35 @@ struct LTgaValues {
   const unsigned char* indexTable;
 };
 
+// The record places of the file's pixels, in the file's order.
+class LTgaCursor {
+ public:
+  LTgaCursor(unsigned char* pixels, size_t width, size_t height, size_t pixelBytes, bool bottomUp,
+             bool rightToLeft);
+
+  // The place of the next pixel; called at most width x height times.
+  unsigned char* Next() {
+    unsigned char* place = m_place;
+    if (++m_x == m_width) StartRow(m_row + 1);
+    else m_place += m_step;
+    return place;
+  }
+
+ private:
+  void StartRow(size_t row);
+
+  unsigned char* m_pixels;
+  size_t m_width;
+  size_t m_height;
+  size_t m_pixelBytes;
+  bool m_bottomUp;
+  bool m_rightToLeft;
+  size_t m_row;
+  size_t m_x;
+  unsigned char* m_place;
+  ptrdiff_t m_step;
+};
+
 // Fills the TGA_INDEX_TABLE_SIZE bytes of table: index i selects colour-map
 // entry i - first; indices outside the map select black. entryBytes is 2,
 // 3 or 4, and colorMap holds length entries.
@@ -25,14 +56,17 @@ void BuildTgaIndexTable(const unsigned char* colorMap, unsigned first, unsigned 
                         unsigned char* table);
 
 // pixelCount values one after the other. False when data is shorter.
-bool DecodeTgaValues(const LTgaValues& values, const unsigned char* data, size_t size, unsigned char* pixels,
+bool DecodeTgaValues(const LTgaValues& values, const unsigned char* data, size_t size, LTgaCursor& cursor,
                      size_t pixelCount);
 
 // Packets of a header byte (bit 7: one value repeated, otherwise that many
 // values; the low seven bits are the count less one) that run on across
 // rows until pixelCount pixels are made; a packet reaching past the last
 // pixel ends at it. False when data ends before the last pixel.
-bool DecodeTgaRunLength(const LTgaValues& values, const unsigned char* data, size_t size, unsigned char* pixels,
+bool DecodeTgaRunLength(const LTgaValues& values, const unsigned char* data, size_t size, LTgaCursor& cursor,
                         size_t pixelCount);
+
+// 8-bit greyscale samples, one byte per pixel. False when data is shorter.
+bool DecodeTgaGrey(const unsigned char* data, size_t size, LTgaCursor& cursor, size_t pixelCount);
 
 }  // namespace lum

@@ -1,6 +1,6 @@
 // What the GIF and Radiance loader tests share: named memory streams, one
-// decode run in services of the test's own with channel 7 recorded, and the
-// shared test data.
+// read in services of the test's own with channel 7 recorded, damaged
+// copies, and the shared test data.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -29,15 +29,13 @@ inline std::filesystem::path TestDataPath(const std::string& relative) {
   return std::filesystem::path(LUM_TESTDATA_DIR) / relative;
 }
 
-#define SKIP_WITHOUT_TESTDATA(relative)                      \
-  if (!std::filesystem::exists(TestDataPath(relative)))      \
+#define SKIP_WITHOUT_TESTDATA(relative)                 \
+  if (!std::filesystem::exists(TestDataPath(relative))) \
   GTEST_SKIP() << "no test data at " << TestDataPath(relative)
 
-// An input stream over bytes that has a name, as files have.
 class NamedStream : public kor::UStream_Memory {
  public:
-  NamedStream(const Bytes& bytes, const char* name)
-      : kor::UStream_Memory(bytes.data(), bytes.size()), m_name(name) {}
+  NamedStream(const Bytes& bytes, const char* name) : kor::UStream_Memory(bytes.data(), bytes.size()), m_name(name) {}
   kor::UBaseString<unsigned char> GetName() override { return kor::UBaseString<unsigned char>(m_name.c_str()); }
 
  private:
@@ -47,14 +45,13 @@ class NamedStream : public kor::UStream_Memory {
 // One Read (or ReadInfo), copied out of the record.
 struct Decoded {
   bool ok = false;
-  bool hasPart = false;
   bool hasPixels = false;
   int format = -1;
   int width = 0;
   int height = 0;
   Bytes pixels;
-  std::string messages;  // what channel 7 delivered
-  int64_t blocksLeft = 0;  // pool blocks still held once the record is gone (without messages)
+  std::string messages;    // what channel 7 delivered
+  int64_t blocksLeft = 0;  // pool blocks the read kept once its record is gone
 };
 
 inline Decoded DecodeWith(lum::LLoader_Image& loader, const Bytes& file, const char* name = "image",
@@ -65,26 +62,23 @@ inline Decoded DecodeWith(lum::LLoader_Image& loader, const Bytes& file, const c
     // Held by pointer: the services' destructor may raise.
     std::unique_ptr<ScopedTestServices> services(new ScopedTestServices);
     services->Services().GetChannel(7)->AddListener(&sink);
-    // Every allocation of the process goes to the pool, the test's own
-    // copies too: those are not counted.
-    int64_t before = services->Pool().m_currentAllocations;
-    int64_t copies = 0;
+    // Every allocation of the process comes from the pool, the test's own
+    // copy of the pixels too, which is not counted.
+    int64_t before = services->Pool().m_currentAllocations, copies = 0;
     {
       lum::LData_Image record;
       NamedStream stream(file, name);
       result.ok = infoOnly ? loader.ReadInfo(stream, record, nullptr) : loader.Read(stream, record, nullptr);
       result.format = record.format;
-      if (record.imageData) {
-        result.hasPart = true;
-        result.width = record.imageData->width;
-        result.height = record.imageData->height;
-        result.hasPixels = record.imageData->pixels != nullptr;
+      if (const lum::LData_ImagePart* part = record.imageData) {
+        result.width = part->width;
+        result.height = part->height;
+        result.hasPixels = part->pixels != nullptr;
         if (result.hasPixels && result.ok) {
-          size_t size = static_cast<size_t>(result.width) * result.height *
-                        lum::LData_Image::BytesPerPixel(record.format);
-          int64_t beforeCopy = services->Pool().m_currentAllocations;
-          result.pixels.assign(record.imageData->pixels, record.imageData->pixels + size);
-          copies = services->Pool().m_currentAllocations - beforeCopy;
+          size_t size = size_t(part->width) * part->height * lum::LData_Image::BytesPerPixel(record.format);
+          copies = services->Pool().m_currentAllocations;
+          result.pixels.assign(part->pixels, part->pixels + size);
+          copies = services->Pool().m_currentAllocations - copies;
         }
       }
     }
@@ -95,31 +89,24 @@ inline Decoded DecodeWith(lum::LLoader_Image& loader, const Bytes& file, const c
   return result;
 }
 
+inline std::string Warning(const std::string& text) { return "WARNING: " + text + "\r\n"; }
+
 // stb_image's decode of a GIF file's first image as RGBA; false when it
 // refuses the file.
 bool DecodeGifWithStb(const Bytes& file, int& width, int& height, Bytes& rgba);
 
-// The text channel 7 delivers for one message.
-inline std::string Warning(const std::string& text) { return "WARNING: " + text + "\r\n"; }
-
-// Prefixes of file and copies with one byte flipped: each read must
-// answer, keep inside its buffers (the sanitizer build watches) and hand
-// back pixels whenever it says true. Every length and position within the
-// first 256 bytes is tried, where the headers are; beyond them, about 256
-// more spread evenly.
+// Prefixes of file and copies with one byte flipped: each read must answer,
+// stay inside its buffers (the sanitizer build watches) and hand back
+// pixels whenever it says true. Every length and position within the first
+// 256 bytes, where the headers are, and about 256 more spread over the rest.
 inline void ReadDamagedCopies(lum::LLoader_Image& loader, const Bytes& file, const std::string& what) {
   const size_t step = file.size() > 512 ? file.size() / 256 : 1;
-  auto next = [&](size_t at) { return at < 256 ? at + 1 : at + step; };
-  for (size_t length = 0; length <= file.size(); length = next(length)) {
-    Decoded decoded = DecodeWith(loader, Bytes(file.begin(), file.begin() + length));
-    ASSERT_TRUE(!decoded.ok || decoded.hasPixels || decoded.width == 0 || decoded.height == 0)
-        << what << " cut to " << length;
-  }
-  for (size_t position = 0; position < file.size(); position = next(position)) {
+  for (size_t at = 0; at <= file.size(); at += at < 256 ? 1 : step) {
     Bytes flipped = file;
-    flipped[position] ^= static_cast<unsigned char>(0x80 >> (position % 8));
-    Decoded decoded = DecodeWith(loader, flipped);
-    ASSERT_TRUE(!decoded.ok || decoded.hasPixels || decoded.width == 0 || decoded.height == 0)
-        << what << " flipped at " << position;
+    if (at < file.size()) flipped[at] ^= uint8_t(0x80 >> (at % 8));
+    for (const Bytes& copy : {Bytes(file.begin(), file.begin() + at), flipped}) {
+      Decoded decoded = DecodeWith(loader, copy);
+      ASSERT_TRUE(!decoded.ok || decoded.hasPixels || decoded.width == 0 || decoded.height == 0) << what << " at " << at;
+    }
   }
 }

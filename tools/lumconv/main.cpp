@@ -1,6 +1,9 @@
 // lumconv: the resource library on the command line.
 //   lumconv info FILE          loader, format and size of an image
-//   lumconv decode FILE OUT    the decoded record as PAM (or PFM for floats)
+//   lumconv decode FILE OUT    the decoded record as PAM (or PFM for floats);
+//                              a sound's sample bytes as they are
+// Image loaders are asked first, then the sound, model and map loaders,
+// each table in key order.
 #include <cxxabi.h>
 
 #include <cstdio>
@@ -11,6 +14,7 @@
 
 #include "ConsoleServices.h"
 #include "ImageFiles.h"
+#include "OtherResources.h"
 #include "kor/CoreServices/Interfaces/IFileSystem.h"
 #include "kor/ErrorDescription.h"
 #include "kor/Utils/UMemory.h"
@@ -47,18 +51,17 @@ StreamPtr OpenInput(kor::ICoreServices& services, const char* path) {
   return stream;
 }
 
-lum::LLoader_Image* FindReader(kor::IInputStream& stream, const char* path) {
-  lum::LLoader_Image* loader = lum::LLoader_Image::FindReader(stream);
-  if (!loader) std::fprintf(stderr, "lumconv: no image loader recognises %s\n", path);
-  return loader;
-}
-
 int Info(kor::ICoreServices& services, const char* path) {
   StreamPtr stream = OpenInput(services, path);
   if (!stream) return 1;
-  lum::LLoader_Image* loader = FindReader(*stream, path);
+  lum::LLoader_Image* loader = lum::LLoader_Image::FindReader(*stream);
+  if (loader == nullptr) {
+    if (PrintOtherResourceInfo(*stream)) return 0;
+    std::fprintf(stderr, "lumconv: no loader recognises %s\n", path);
+    return 1;
+  }
   lum::LData_Image data;
-  if (!loader || !loader->ReadInfo(*stream, data, nullptr) || !data.imageData) return 1;
+  if (!loader->ReadInfo(*stream, data, nullptr) || !data.imageData) return 1;
   std::printf("loader=%s format=%s width=%d height=%d\n", ClassName(*loader).c_str(),
               FormatName(data.format), data.imageData->width, data.imageData->height);
   return 0;
@@ -67,9 +70,15 @@ int Info(kor::ICoreServices& services, const char* path) {
 int Decode(kor::ICoreServices& services, const char* path, const char* out) {
   StreamPtr stream = OpenInput(services, path);
   if (!stream) return 1;
-  lum::LLoader_Image* loader = FindReader(*stream, path);
+  lum::LLoader_Image* loader = lum::LLoader_Image::FindReader(*stream);
+  if (loader == nullptr) {
+    bool isSound = false;
+    if (DecodeSound(*stream, out, isSound)) return 0;
+    if (!isSound) std::fprintf(stderr, "lumconv: no image or sound loader recognises %s\n", path);
+    return 1;
+  }
   lum::LData_Image data;
-  if (!loader || !loader->Read(*stream, data, nullptr)) return 1;
+  if (!loader->Read(*stream, data, nullptr)) return 1;
   std::string error;
   if (!WriteRecordFile(data, out, error)) {
     std::fprintf(stderr, "lumconv: %s\n", error.c_str());

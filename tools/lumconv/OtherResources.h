@@ -1,0 +1,14 @@
+// lumconv for sounds, models and maps: each table probed in key order.
+#pragma once
+
+#include <string>
+
+#include "kor/CoreServices/Interfaces/IInputStream.h"
+
+// Prints the info line of the first sound, model or map loader that reads
+// the stream; false when none does (the stream is left at its start).
+bool PrintOtherResourceInfo(kor::IInputStream& stream);
+
+// Writes a sound's sample bytes as they are; false when no sound loader
+// reads the stream or the file cannot be written.
+bool DecodeSound(kor::IInputStream& stream, const std::string& out, bool& isSound);
