@@ -50,6 +50,29 @@ for text in texts:
 PY
 }
 
+# Seeds: small archives with stored, deflated, nested and commented members.
+seed_fuzz_archive() {
+  python3 - "$CORPUS" <<'PY'
+import io, os, sys, zipfile
+out = sys.argv[1]
+def archive(members, comment=b"", method=zipfile.ZIP_DEFLATED):
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w", method) as z:
+        for name, data in members:
+            z.writestr(name, data)
+        z.comment = comment
+    return buffer.getvalue()
+inner = archive([("readme.txt", b"inside " * 20)])
+seeds = [archive([("a.txt", b"hello")], method=zipfile.ZIP_STORED),
+         archive([("a.txt", b"hello " * 50), ("dir/b.bin", bytes(range(256)))]),
+         archive([("inner.zip", inner)], method=zipfile.ZIP_STORED),
+         archive([("a.txt", b"x")], comment=b"c" * 100)]
+for n, data in enumerate(seeds):
+    with open(os.path.join(out, "seed-%d" % n), "wb") as f:
+        f.write(data)
+PY
+}
+
 if command -v "seed_$TARGET" >/dev/null 2>&1 && [ -z "$(ls -A "$CORPUS")" ]; then
   "seed_$TARGET"
 fi

@@ -5,7 +5,7 @@ set -e
 
 PACKAGES="cmake ninja-build g++ pkg-config
   libjpeg62-turbo-dev libonig-dev libogg-dev libvorbis-dev
-  libgtest-dev zlib1g-dev libpng-dev libmng-dev $*"
+  libgtest-dev zlib1g-dev libpng-dev libmng-dev libtiff-dev libstb-dev $*"
 
 missing=""
 for p in $PACKAGES; do

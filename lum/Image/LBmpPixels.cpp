@@ -12,33 +12,39 @@ namespace {
 
 // One bit-field channel: the value under the mask, shifted down and scaled
 // to 0..255 as value x 255 / largest value, truncated. Worked out in
-// integers: the single-precision scale would make the largest value 254 for
-// some widths. A channel without bits reads as 0.
-struct Channel {
-  uint32_t mask;
-  unsigned shift;
-  uint64_t largest;
-};
+// integers, since the single-precision scale makes the largest value 254 for
+// some widths, and looked up in a table for channels of up to 8 bits. A
+// channel without bits reads as 0.
+class Channel {
+ public:
+  Channel(uint32_t mask, unsigned bitCount) : m_mask(mask), m_shift(0), m_largest(0) {
+    if (mask == 0) return;
+    while (m_shift < bitCount && ((mask >> m_shift) & 1) == 0) ++m_shift;
+    m_largest = mask >> m_shift;
+    if (m_largest < 256)
+      for (uint64_t value = 0; value <= m_largest; ++value) m_table[value] = Scale(value);
+  }
 
-Channel MakeChannel(uint32_t mask, unsigned bitCount) {
-  Channel channel = {mask, 0, 0};
-  if (mask == 0) return channel;
-  while (channel.shift < bitCount && ((mask >> channel.shift) & 1) == 0) ++channel.shift;
-  channel.largest = mask >> channel.shift;
-  return channel;
-}
+  unsigned char Extract(uint32_t word) const {
+    if (m_mask == 0) return 0;
+    uint64_t value = (word & m_mask) >> m_shift;
+    return m_largest < 256 ? m_table[value] : Scale(value);
+  }
 
-unsigned char Extract(const Channel& channel, uint32_t word) {
-  if (channel.mask == 0) return 0;
-  uint64_t value = (word & channel.mask) >> channel.shift;
-  return static_cast<unsigned char>(value * 255 / channel.largest);
-}
+ private:
+  unsigned char Scale(uint64_t value) const { return static_cast<unsigned char>(value * 255 / m_largest); }
 
-struct Channels {
-  Channel red, green, blue, alpha;
+  uint32_t m_mask;
+  unsigned m_shift;
+  uint64_t m_largest;
+  unsigned char m_table[256];
 };
 
 void DecodeIndexRow(const LBmpBitmap& bitmap, const unsigned char* row, unsigned char* out) {
+  if (bitmap.bitCount == 8) {
+    for (int x = 0; x < bitmap.width; ++x, out += 4) std::memcpy(out, bitmap.palette + 4 * row[x], 4);
+    return;
+  }
   const unsigned bits = bitmap.bitCount;
   const unsigned perByte = 8 / bits;
   const unsigned valueMask = (1u << bits) - 1;
@@ -50,20 +56,29 @@ void DecodeIndexRow(const LBmpBitmap& bitmap, const unsigned char* row, unsigned
 }
 
 void DecodeColorRow(const LBmpBitmap& bitmap, const unsigned char* row, unsigned char* out) {
-  for (int x = 0; x < bitmap.width; ++x, out += 4) {
-    switch (bitmap.bitCount) {
-      case 16: Convert555(LittleEndian16(row + 2 * x), out); break;
-      case 24:
-        out[0] = 255;
-        std::memcpy(out + 1, row + 3 * x, 3);
-        break;
-      default:
-        out[0] = row[4 * x + 3];
-        std::memcpy(out + 1, row + 4 * x, 3);
-        break;
+  const int width = bitmap.width;
+  if (bitmap.bitCount == 16) {
+    for (int x = 0; x < width; ++x, out += 4) Convert555(LittleEndian16(row + 2 * x), out);
+  } else if (bitmap.bitCount == 24) {
+    for (int x = 0; x < width; ++x, out += 4, row += 3) {
+      out[0] = 255;
+      out[1] = row[0];
+      out[2] = row[1];
+      out[3] = row[2];
+    }
+  } else {
+    for (int x = 0; x < width; ++x, out += 4, row += 4) {
+      out[0] = row[3];
+      out[1] = row[0];
+      out[2] = row[1];
+      out[3] = row[2];
     }
   }
 }
+
+struct Channels {
+  Channel red, green, blue, alpha;
+};
 
 // 16-bit pixels have no alpha in the record's format: their filler is 255.
 void DecodeBitFieldRow(const LBmpBitmap& bitmap, const Channels& channels, const unsigned char* row,
@@ -71,10 +86,10 @@ void DecodeBitFieldRow(const LBmpBitmap& bitmap, const Channels& channels, const
   const bool wide = bitmap.bitCount == 32;
   for (int x = 0; x < bitmap.width; ++x, out += 4) {
     uint32_t word = wide ? LittleEndian32(row + 4 * x) : LittleEndian16(row + 2 * x);
-    out[0] = wide ? Extract(channels.alpha, word) : 255;
-    out[1] = Extract(channels.blue, word);
-    out[2] = Extract(channels.green, word);
-    out[3] = Extract(channels.red, word);
+    out[0] = wide ? channels.alpha.Extract(word) : 255;
+    out[1] = channels.blue.Extract(word);
+    out[2] = channels.green.Extract(word);
+    out[3] = channels.red.Extract(word);
   }
 }
 
@@ -83,13 +98,13 @@ BmpDecodeResult DecodeRows(const LBmpBitmap& bitmap, const unsigned char* data, 
                            LBmpDecodeReport& report) {
   const uint64_t rowBytes = (static_cast<uint64_t>(bitmap.width) * bitmap.bitCount + 31) / 32 * 4;
   if (rowBytes * static_cast<uint64_t>(bitmap.rows) > size) return BMP_DATA_SHORT;
-  Channels channels = {MakeChannel(bitmap.masks[0], bitmap.bitCount), MakeChannel(bitmap.masks[1], bitmap.bitCount),
-                       MakeChannel(bitmap.masks[2], bitmap.bitCount), MakeChannel(bitmap.masks[3], bitmap.bitCount)};
-  const size_t stride = static_cast<size_t>(bitmap.width) * 4;
+  const unsigned bits = bitmap.bitCount;
+  const Channels channels = {Channel(bitmap.masks[0], bits), Channel(bitmap.masks[1], bits),
+                             Channel(bitmap.masks[2], bits), Channel(bitmap.masks[3], bits)};
   for (int y = 0; y < bitmap.rows; ++y) {
     const unsigned char* row = data + static_cast<size_t>(y) * rowBytes;
-    unsigned char* out = pixels + static_cast<size_t>(y) * stride;
-    if (bitmap.bitCount <= 8) DecodeIndexRow(bitmap, row, out);
+    unsigned char* out = BmpRecordRow(bitmap, pixels, static_cast<size_t>(y));
+    if (bits <= 8) DecodeIndexRow(bitmap, row, out);
     else if (bitmap.compression == BMP_COMPRESSION_BITFIELDS) DecodeBitFieldRow(bitmap, channels, row, out);
     else DecodeColorRow(bitmap, row, out);
   }

@@ -1,6 +1,7 @@
 // The pixel decoders that BMP files and icon images share. They turn a
-// colour bitmap into record pixels (alpha or filler, blue, green, red) in
-// the rows' stored order, and never read past the data they are given.
+// colour bitmap into record pixels (alpha or filler, blue, green, red), top
+// row first whichever way the rows are stored, and never read past the
+// data they are given.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +24,12 @@ struct LBmpDecodeReport {
 // Plain bitmaps of every bit count, bit fields of 16 and 32 bits, RLE8 of 8
 // bits and RLE4 of 4 bits.
 bool IsBmpLayoutSupported(unsigned bitCount, unsigned compression);
+
+// The record row that stored row number row (counted in file order) fills.
+inline unsigned char* BmpRecordRow(const LBmpBitmap& bitmap, unsigned char* pixels, size_t row) {
+  size_t recordRow = bitmap.bottomUp ? static_cast<size_t>(bitmap.rows) - 1 - row : row;
+  return pixels + recordRow * static_cast<size_t>(bitmap.width) * 4;
+}
 
 // Decodes bitmap.width x bitmap.rows pixels from data into pixels.
 BmpDecodeResult DecodeBmpBitmap(const LBmpBitmap& bitmap, const unsigned char* data, size_t size,

@@ -13,11 +13,17 @@ enum { ESCAPE_END_OF_LINE = 0, ESCAPE_END_OF_BITMAP = 1, ESCAPE_DELTA = 2 };
 // they are 64-bit so that no run of the data can make them wrap.
 class RunTarget {
  public:
-  RunTarget(unsigned char* pixels, int width, int rows)
-      : m_pixels(pixels), m_width(static_cast<uint64_t>(width)), m_rows(static_cast<uint64_t>(rows)), m_x(0), m_y(0) {}
+  RunTarget(const LBmpBitmap& bitmap, unsigned char* pixels)
+      : m_bitmap(bitmap),
+        m_pixels(pixels),
+        m_width(static_cast<uint64_t>(bitmap.width)),
+        m_rows(static_cast<uint64_t>(bitmap.rows)),
+        m_x(0),
+        m_y(0) {}
 
   void Put(const unsigned char* pixel) {
-    if (m_x < m_width && m_y < m_rows) std::memcpy(m_pixels + 4 * (m_y * m_width + m_x), pixel, 4);
+    if (m_x < m_width && m_y < m_rows)
+      std::memcpy(BmpRecordRow(m_bitmap, m_pixels, static_cast<size_t>(m_y)) + 4 * m_x, pixel, 4);
     ++m_x;
   }
   void Repeat(const unsigned char* pixel, unsigned count) {
@@ -34,6 +40,7 @@ class RunTarget {
   bool Complete() const { return m_y >= m_rows || (m_y + 1 == m_rows && m_x >= m_width); }
 
  private:
+  const LBmpBitmap& m_bitmap;
   unsigned char* m_pixels;
   uint64_t m_width;
   uint64_t m_rows;
@@ -74,7 +81,7 @@ void PutAbsoluteRun(const LBmpBitmap& bitmap, const unsigned char* indices, unsi
 BmpDecodeResult DecodeBmpRunLength(const LBmpBitmap& bitmap, const unsigned char* data, size_t size,
                                    unsigned char* pixels, LBmpDecodeReport& report) {
   FillBlack(pixels, static_cast<size_t>(bitmap.width) * static_cast<size_t>(bitmap.rows));
-  RunTarget target(pixels, bitmap.width, bitmap.rows);
+  RunTarget target(bitmap, pixels);
   size_t at = 0;
   while (size - at >= 2) {
     const unsigned count = data[at];

@@ -166,7 +166,6 @@ bool LLoader_Image_BMP::Read(kor::IInputStream& stream, LData_Image& data, const
     WarnCorrupt(stream.GetName());
     return false;
   }
-  if (file.bitmap.bottomUp) data.Flip(true);
   return true;
   KOR_GUARD_END
 }

@@ -106,15 +106,16 @@ bool ReadImageHeader(kor::IInputStream& stream, const IconEntry& entry, LBmpInfo
   return true;
 }
 
-// One bit per pixel, rows padded to a multiple of 4 bytes: a set bit makes
-// the pixel transparent, a clear one opaque.
+// One bit per pixel, rows padded to a multiple of 4 bytes and stored in the
+// colour bitmap's row order: a set bit makes the pixel transparent, a clear
+// one opaque.
 bool ApplyMask(const unsigned char* mask, size_t size, const LBmpBitmap& bitmap, unsigned char* pixels) {
   const size_t width = static_cast<size_t>(bitmap.width);
   const size_t rowBytes = (width + 31) / 32 * 4;
   if (size / rowBytes < static_cast<size_t>(bitmap.rows)) return false;
   for (size_t y = 0; y < static_cast<size_t>(bitmap.rows); ++y) {
     const unsigned char* row = mask + y * rowBytes;
-    unsigned char* pixel = pixels + y * width * 4;
+    unsigned char* pixel = BmpRecordRow(bitmap, pixels, y);
     for (size_t x = 0; x < width; ++x, pixel += 4) pixel[0] = (row[x / 8] >> (7 - x % 8)) & 1 ? 0 : 255;
   }
   return true;
@@ -177,7 +178,6 @@ bool LLoader_Image_ICO::Read(kor::IInputStream& stream, LData_Image& data, const
     WarnCorrupt(stream.GetName());
     return false;
   }
-  if (bitmap.bottomUp) data.Flip(true);
   return true;
   KOR_GUARD_END
 }

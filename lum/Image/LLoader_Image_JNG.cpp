@@ -7,6 +7,7 @@
 #include "kor/CoreServices/Interfaces/ICoreServices.h"
 #include "kor/ErrorDescription.h"
 #include "kor/Utils/UCompressor.h"
+#include "lum/Image/LJngWriter.h"
 #include "lum/Image/LLoader_Image_JPG_Base.h"
 #include "lum/Image/LLoader_Image_PNG.h"
 
@@ -335,15 +336,12 @@ bool LLoader_Image_JNG::AttachAlpha(const LData_Image& alpha, LData_Image& image
 }
 
 // ---------------------------------------------------------------------------
-// Writing. The JNG encoder takes over these two; until it does, nothing is
-// written and every save fails. CanWrite already names the formats the
-// encoder accepts, so that the writer is found under its key.
+// Writing (LJngWriter.h)
 
-bool LLoader_Image_JNG::Write(kor::IOutputStream&, LData_Image&, const LImageSaveOptions*) { return false; }
-
-bool LLoader_Image_JNG::CanWrite(int format) {
-  return format == TEXTURE_FORMAT_A8B8G8R8 || format == TEXTURE_FORMAT_X8B8G8R8 || format == TEXTURE_FORMAT_A8 ||
-         format == TEXTURE_FORMAT_L8 || format == TEXTURE_FORMAT_A8L8;
+bool LLoader_Image_JNG::Write(kor::IOutputStream& stream, LData_Image& data, const LImageSaveOptions* options) {
+  return WriteJngFile(stream, data, options);
 }
+
+bool LLoader_Image_JNG::CanWrite(int format) { return CanWriteJng(format); }
 
 }  // namespace lum

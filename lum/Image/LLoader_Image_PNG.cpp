@@ -10,6 +10,7 @@
 #include "kor/Utils/UCompressor.h"
 #include "lum/Image/LPngReconstruct.h"
 #include "lum/Image/LPngUnpack.h"
+#include "lum/Image/LPngWriter.h"
 
 namespace lum {
 
@@ -180,9 +181,11 @@ bool LLoader_Image_PNG::Read(kor::IInputStream& stream, LData_Image& data, const
   KOR_GUARD_END
 }
 
-bool LLoader_Image_PNG::Write(kor::IOutputStream&, LData_Image&, const LImageSaveOptions*) { return false; }
+bool LLoader_Image_PNG::Write(kor::IOutputStream& stream, LData_Image& data, const LImageSaveOptions* options) {
+  return WritePngFile(stream, data, options);
+}
 
-bool LLoader_Image_PNG::CanWrite(int) { return false; }
+bool LLoader_Image_PNG::CanWrite(int format) { return CanWritePng(format); }
 
 bool LLoader_Image_PNG::ReadPngHeader(kor::IInputStream& stream, PngHeader& header, LData_Image& data) {
   KOR_GUARD_BEGIN

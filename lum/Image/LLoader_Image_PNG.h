@@ -18,7 +18,8 @@ class LLoader_Image_PNG : public LLoader_Image {
   bool ReadInfo(kor::IInputStream& stream, LData_Image& data, const LImageSaveOptions* options) override;
   // The whole image. Options are not used.
   bool Read(kor::IInputStream& stream, LData_Image& data, const LImageSaveOptions* options) override;
-  // Writing belongs to the PNG writer; until it exists nothing is written.
+  // Signature, IHDR, tEXt when a text is set, one IDAT, IEND (LPngWriter.h).
+  // False without pixels or when any write comes back short.
   bool Write(kor::IOutputStream& stream, LData_Image& data, const LImageSaveOptions* options) override;
   // The 8-byte PNG signature; the stream is left where it was.
   bool CanRead(kor::IInputStream& stream) override;

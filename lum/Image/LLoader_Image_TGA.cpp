@@ -60,62 +60,68 @@ uint64_t LeastDataBytes(uint64_t pixelCount, unsigned valueBytes, bool runLength
   return (pixelCount + 127) / 128 * (1 + valueBytes);
 }
 
-// What follows the header: identification, colour map and as many value
-// bytes as the image can use. False when they cannot hold the image.
-struct ImageBody {
-  kor::UArray<unsigned char> bytes;
-  size_t valuesStart;
-};
-
-bool ReadBody(kor::IInputStream& stream, const LTgaHeader& header, unsigned valueBytes, ImageBody& body) {
-  const uint64_t pixelCount = static_cast<uint64_t>(header.width) * header.height;
-  const bool runLength = header.imageType >= TGA_TYPE_RLE_COLOR_MAPPED;
-  const uint64_t mapBytes =
-      header.colorMapType == 1 ? uint64_t(header.colorMapLength) * TgaColorMapEntryBytes(header) : 0;
-  const uint64_t valuesStart = header.idLength + mapBytes;
-  const uint64_t mostValueBytes = pixelCount * (runLength ? valueBytes + 1 : valueBytes);
-  if (!ReadStreamRemainder(stream, valuesStart + mostValueBytes, body.bytes)) return false;
-  const uint64_t size = static_cast<uint64_t>(body.bytes.GetNum());
-  body.valuesStart = static_cast<size_t>(valuesStart);
-  return size >= valuesStart && size - valuesStart >= LeastDataBytes(pixelCount, valueBytes, runLength);
+uint64_t RemainingBytes(kor::IInputStream& stream) {
+  uint64_t size = stream.GetSize();
+  uint64_t position = stream.GetPosition();
+  return size > position ? size - position : 0;
 }
 
-// Decodes the image that follows the header into the record; false for
-// data that is short or has no conversion.
+// The identification and the colour map that follow the header.
+bool ReadPrelude(kor::IInputStream& stream, const LTgaHeader& header, kor::UArray<unsigned char>& prelude) {
+  const unsigned mapBytes = header.colorMapType == 1 ? header.colorMapLength * TgaColorMapEntryBytes(header) : 0;
+  prelude.Grow(static_cast<int>(header.idLength + mapBytes));
+  return ReadStreamBytes(stream, prelude.GetData(), static_cast<uint64_t>(prelude.GetNum()));
+}
+
+// Uncompressed values are read a row at a time: no copy of the whole file
+// is made on the way.
+bool DecodeRows(kor::IInputStream& stream, const LTgaHeader& header, const LTgaValues& layout, bool grey,
+                LTgaCursor& cursor) {
+  kor::UArray<unsigned char> row(static_cast<int>(header.width * layout.valueBytes));
+  const size_t rowBytes = static_cast<size_t>(row.GetNum());
+  for (unsigned y = 0; y < header.height; ++y) {
+    if (!ReadStreamBytes(stream, row.GetData(), rowBytes)) return false;
+    if (grey) DecodeTgaGrey(row.GetData(), rowBytes, cursor, header.width);
+    else DecodeTgaPixels(layout, false, row.GetData(), rowBytes, cursor, header.width);
+  }
+  return true;
+}
+
+// Packets run on across rows: they are decoded from all the bytes the
+// image can use at most, read at once.
+bool DecodeRuns(kor::IInputStream& stream, const LTgaValues& layout, uint64_t pixelCount, LTgaCursor& cursor) {
+  kor::UArray<unsigned char> bytes;
+  if (!ReadStreamRemainder(stream, pixelCount * (layout.valueBytes + 1), bytes)) return false;
+  return DecodeTgaPixels(layout, true, bytes.GetData(), static_cast<size_t>(bytes.GetNum()), cursor,
+                         static_cast<size_t>(pixelCount));
+}
+
+// Decodes the image that follows the header into the record, turned so
+// that the top row comes first, left to right; false for data that is
+// short or has no conversion. The data must be able to hold the image
+// before its pixels are allocated.
 bool DecodeImage(kor::IInputStream& stream, const LTgaHeader& header, LData_Image& data) {
   const unsigned valueBytes = ValueBytesOf(header);
-  const size_t pixelCount = static_cast<size_t>(header.width) * header.height;
-  ImageBody body;
-  if (valueBytes == 0 || pixelCount == 0 || !ReadBody(stream, header, valueBytes, body)) return false;
+  const uint64_t pixelCount = static_cast<uint64_t>(header.width) * header.height;
+  const bool runLength = header.imageType >= TGA_TYPE_RLE_COLOR_MAPPED;
+  kor::UArray<unsigned char> prelude;
+  if (valueBytes == 0 || pixelCount == 0 || !ReadPrelude(stream, header, prelude)) return false;
+  if (RemainingBytes(stream) < LeastDataBytes(pixelCount, valueBytes, runLength)) return false;
+
   const bool grey = header.imageType == TGA_TYPE_GRAYSCALE;
   unsigned char* pixels = NewPixelArray(pixelCount, grey ? 1 : 4);
   if (pixels == nullptr) return false;
   data.imageData->SetPixels(pixels);
-  const unsigned char* values = body.bytes.GetData() + body.valuesStart;
-  const size_t valueSize = static_cast<size_t>(body.bytes.GetNum()) - body.valuesStart;
-  if (grey) {
-    std::memcpy(pixels, values, pixelCount);
-    return true;
-  }
+  LTgaCursor cursor(pixels, header.width, header.height, grey ? 1 : 4, !(header.descriptor & TGA_TOP_TO_BOTTOM),
+                    (header.descriptor & TGA_RIGHT_TO_LEFT) != 0);
   unsigned char table[TGA_INDEX_TABLE_SIZE];
   LTgaValues layout = {valueBytes, nullptr};
   if (IsColorMapped(header)) {
-    BuildTgaIndexTable(body.bytes.GetData() + header.idLength, header.colorMapFirst, header.colorMapLength,
+    BuildTgaIndexTable(prelude.GetData() + header.idLength, header.colorMapFirst, header.colorMapLength,
                        TgaColorMapEntryBytes(header), table);
     layout.indexTable = table;
   }
-  if (header.imageType >= TGA_TYPE_RLE_COLOR_MAPPED)
-    return DecodeTgaRunLength(layout, values, valueSize, pixels, pixelCount);
-  return DecodeTgaValues(layout, values, valueSize, pixels, pixelCount);
-}
-
-// Stored right to left or bottom row first, the pixels are turned into
-// the record's order; the last turn's answer is the read's.
-bool TurnToTopLeft(const LTgaHeader& header, LData_Image& data) {
-  bool turned = true;
-  if (header.descriptor & TGA_RIGHT_TO_LEFT) turned = data.Flip(false);
-  if (!(header.descriptor & TGA_TOP_TO_BOTTOM)) turned = data.Flip(true);
-  return turned;
+  return runLength ? DecodeRuns(stream, layout, pixelCount, cursor) : DecodeRows(stream, header, layout, grey, cursor);
 }
 
 bool WriteIdentification(kor::IOutputStream& stream, const kor::UString& text, unsigned length) {
@@ -195,7 +201,7 @@ bool LLoader_Image_TGA::Read(kor::IInputStream& stream, LData_Image& data, const
     WarnUnsupportedFormat(stream.GetName());
     return false;
   }
-  return TurnToTopLeft(header, data);
+  return true;
   KOR_GUARD_END
 }
 

@@ -33,7 +33,8 @@ bool WriteTextChunk(const LImageSaveOptions& options, kor::IOutputStream& stream
 bool WriteEndChunk(kor::IOutputStream& stream);
 
 // A whole PNG file: signature, IHDR, tEXt when a text is set, IDAT, IEND.
-// False when the record has no pixels or any part fails to be written.
+// False, writing nothing, without pixels or for a format PNG cannot express;
+// false when any part fails to be written.
 bool WritePngFile(kor::IOutputStream& stream, const LData_Image& image, const LImageSaveOptions* options);
 
 // The formats WritePngFile accepts.

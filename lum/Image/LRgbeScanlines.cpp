@@ -27,6 +27,12 @@ struct ExponentScales {
   float scale[256];
 };
 
+// One pixel before the scanline, for the repeat of the scanline before.
+int RowBytes(int width) {
+  assure(width < LRgbeScanlines::LARGEST_WIDTH);
+  return (width + 1) * 4;
+}
+
 }  // namespace
 
 LRgbeScanlines::LRgbeScanlines(const unsigned char* data, uint64_t size, int width)
@@ -34,10 +40,8 @@ LRgbeScanlines::LRgbeScanlines(const unsigned char* data, uint64_t size, int wid
       m_size(data ? size : 0),
       m_at(0),
       m_width(width > 0 ? width : 0),
-      m_row((m_width + 1) * PIXEL_BYTES),
-      m_hasPrevious(false) {
-  assure(width < LARGEST_WIDTH);
-}
+      m_row(RowBytes(m_width)),
+      m_hasPrevious(false) {}
 
 bool LRgbeScanlines::DecodeNext() {
   unsigned char* line = m_row.GetData() + PIXEL_BYTES;

@@ -36,15 +36,34 @@ struct ColorConverter {
 };
 
 template <class Convert>
+void ConvertSpans(const unsigned char* data, unsigned valueBytes, LTgaCursor& cursor, size_t count, Convert convert) {
+  for (size_t done = 0; done < count;) {
+    LTgaCursor::Span span = cursor.Next(count - done);
+    unsigned char* place = span.place;
+    for (size_t i = 0; i < span.count; ++i, data += valueBytes, place += span.step) convert(data, place);
+    done += span.count;
+  }
+}
+
+void RepeatPixel(const unsigned char* pixel, LTgaCursor& cursor, size_t count) {
+  for (size_t done = 0; done < count;) {
+    LTgaCursor::Span span = cursor.Next(count - done);
+    unsigned char* place = span.place;
+    for (size_t i = 0; i < span.count; ++i, place += span.step) std::memcpy(place, pixel, 4);
+    done += span.count;
+  }
+}
+
+template <class Convert>
 bool DecodeValues(const unsigned char* data, size_t size, unsigned valueBytes, LTgaCursor& cursor,
                   size_t pixelCount, Convert convert) {
   if (size / valueBytes < pixelCount) return false;
-  for (size_t i = 0; i < pixelCount; ++i, data += valueBytes) convert(data, cursor.Next());
+  ConvertSpans(data, valueBytes, cursor, pixelCount, convert);
   return true;
 }
 
 template <class Convert>
-bool DecodeRuns(const unsigned char* data, size_t size, size_t valueBytes, LTgaCursor& cursor, size_t pixelCount,
+bool DecodeRuns(const unsigned char* data, size_t size, unsigned valueBytes, LTgaCursor& cursor, size_t pixelCount,
                 Convert convert) {
   size_t at = 0;
   for (size_t made = 0; made < pixelCount;) {
@@ -54,45 +73,26 @@ bool DecodeRuns(const unsigned char* data, size_t size, size_t valueBytes, LTgaC
     if (count > pixelCount - made) count = pixelCount - made;
     if (header & 0x80) {
       if (size - at < valueBytes) return false;
-      unsigned char* first = cursor.Next();
-      convert(data + at, first);
-      for (size_t i = 1; i < count; ++i) std::memcpy(cursor.Next(), first, 4);
+      unsigned char pixel[4];
+      convert(data + at, pixel);
+      RepeatPixel(pixel, cursor, count);
       at += valueBytes;
     } else {
       if ((size - at) / valueBytes < count) return false;
-      for (size_t i = 0; i < count; ++i, at += valueBytes) convert(data + at, cursor.Next());
+      ConvertSpans(data + at, valueBytes, cursor, count, convert);
+      at += count * valueBytes;
     }
     made += count;
   }
   return true;
 }
 
-// Runs the decoder with the converter of the values' kind.
-template <template <class> class Decoder, class... Args>
-bool WithConverter(const LTgaValues& values, Args&&... args) {
-  switch (values.valueBytes) {
-    case 1: return Decoder<IndexConverter>::Run(IndexConverter{values.indexTable}, args...);
-    case 2: return Decoder<ColorConverter<2>>::Run(ColorConverter<2>(), args...);
-    case 3: return Decoder<ColorConverter<3>>::Run(ColorConverter<3>(), args...);
-    default: return Decoder<ColorConverter<4>>::Run(ColorConverter<4>(), args...);
-  }
+template <class Convert>
+bool Decode(bool runLength, const unsigned char* data, size_t size, unsigned valueBytes, LTgaCursor& cursor,
+            size_t pixelCount, Convert convert) {
+  return runLength ? DecodeRuns(data, size, valueBytes, cursor, pixelCount, convert)
+                   : DecodeValues(data, size, valueBytes, cursor, pixelCount, convert);
 }
-
-template <class Convert>
-struct PlainDecoder {
-  static bool Run(Convert convert, const unsigned char* data, size_t size, unsigned valueBytes, LTgaCursor& cursor,
-                  size_t pixelCount) {
-    return DecodeValues(data, size, valueBytes, cursor, pixelCount, convert);
-  }
-};
-
-template <class Convert>
-struct RunLengthDecoder {
-  static bool Run(Convert convert, const unsigned char* data, size_t size, unsigned valueBytes, LTgaCursor& cursor,
-                  size_t pixelCount) {
-    return DecodeRuns(data, size, valueBytes, cursor, pixelCount, convert);
-  }
-};
 
 }  // namespace
 
@@ -111,8 +111,16 @@ LTgaCursor::LTgaCursor(unsigned char* pixels, size_t width, size_t height, size_
   StartRow(0);
 }
 
+LTgaCursor::Span LTgaCursor::Next(size_t count) {
+  Span span = {m_place, m_step, count < m_width - m_x ? count : m_width - m_x};
+  m_x += span.count;
+  if (m_x == m_width) StartRow(m_row + 1);
+  else m_place += static_cast<ptrdiff_t>(span.count) * m_step;
+  return span;
+}
+
 // Past the last row the place stays at the image's start: nothing is
-// written there any more.
+// handed out there any more.
 void LTgaCursor::StartRow(size_t row) {
   m_row = row;
   m_x = 0;
@@ -129,33 +137,39 @@ void BuildTgaIndexTable(const unsigned char* colorMap, unsigned first, unsigned 
                         unsigned char* table) {
   for (unsigned index = 0; index < 256; ++index) {
     unsigned char* pixel = table + 4 * index;
-    const unsigned char* entry = colorMap + static_cast<size_t>(index - first) * entryBytes;
     if (index < first || index - first >= length) {
       pixel[0] = 255;
       pixel[1] = pixel[2] = pixel[3] = 0;
-    } else if (entryBytes == 2) {
-      ConvertColor<2>(entry, pixel);
-    } else if (entryBytes == 3) {
-      ConvertColor<3>(entry, pixel);
-    } else {
-      ConvertColor<4>(entry, pixel);
+      continue;
     }
+    const unsigned char* entry = colorMap + static_cast<size_t>(index - first) * entryBytes;
+    if (entryBytes == 2) ConvertColor<2>(entry, pixel);
+    else if (entryBytes == 3) ConvertColor<3>(entry, pixel);
+    else ConvertColor<4>(entry, pixel);
   }
 }
 
-bool DecodeTgaValues(const LTgaValues& values, const unsigned char* data, size_t size, LTgaCursor& cursor,
-                     size_t pixelCount) {
-  return WithConverter<PlainDecoder>(values, data, size, values.valueBytes, cursor, pixelCount);
-}
-
-bool DecodeTgaRunLength(const LTgaValues& values, const unsigned char* data, size_t size, LTgaCursor& cursor,
-                        size_t pixelCount) {
-  return WithConverter<RunLengthDecoder>(values, data, size, values.valueBytes, cursor, pixelCount);
+// A switch outside the loops: each kind of value gets a loop of its own.
+bool DecodeTgaPixels(const LTgaValues& values, bool runLength, const unsigned char* data, size_t size,
+                     LTgaCursor& cursor, size_t pixelCount) {
+  const unsigned bytes = values.valueBytes;
+  switch (bytes) {
+    case 1: return Decode(runLength, data, size, bytes, cursor, pixelCount, IndexConverter{values.indexTable});
+    case 2: return Decode(runLength, data, size, bytes, cursor, pixelCount, ColorConverter<2>());
+    case 3: return Decode(runLength, data, size, bytes, cursor, pixelCount, ColorConverter<3>());
+    default: return Decode(runLength, data, size, bytes, cursor, pixelCount, ColorConverter<4>());
+  }
 }
 
 bool DecodeTgaGrey(const unsigned char* data, size_t size, LTgaCursor& cursor, size_t pixelCount) {
   if (size < pixelCount) return false;
-  for (size_t i = 0; i < pixelCount; ++i) *cursor.Next() = data[i];
+  for (size_t done = 0; done < pixelCount;) {
+    LTgaCursor::Span span = cursor.Next(pixelCount - done);
+    if (span.step == 1) std::memcpy(span.place, data + done, span.count);
+    else
+      for (size_t i = 0; i < span.count; ++i) span.place[-static_cast<ptrdiff_t>(i)] = data[done + i];
+    done += span.count;
+  }
   return true;
 }
 

@@ -20,19 +20,22 @@ struct LTgaValues {
   const unsigned char* indexTable;
 };
 
-// The record places of the file's pixels, in the file's order.
+// The record places of the file's pixels, in the file's order, handed out
+// a row's stretch at a time.
 class LTgaCursor {
  public:
   LTgaCursor(unsigned char* pixels, size_t width, size_t height, size_t pixelBytes, bool bottomUp,
              bool rightToLeft);
 
-  // The place of the next pixel; called at most width x height times.
-  unsigned char* Next() {
-    unsigned char* place = m_place;
-    if (++m_x == m_width) StartRow(m_row + 1);
-    else m_place += m_step;
-    return place;
-  }
+  // The places of the next count pixels, or fewer when the row ends
+  // first: the first place and the distance between two.
+  struct Span {
+    unsigned char* place;
+    ptrdiff_t step;
+    size_t count;
+  };
+  // Taken at most width x height pixels in all.
+  Span Next(size_t count);
 
  private:
   void StartRow(size_t row);
@@ -55,16 +58,13 @@ class LTgaCursor {
 void BuildTgaIndexTable(const unsigned char* colorMap, unsigned first, unsigned length, unsigned entryBytes,
                         unsigned char* table);
 
-// pixelCount values one after the other. False when data is shorter.
-bool DecodeTgaValues(const LTgaValues& values, const unsigned char* data, size_t size, LTgaCursor& cursor,
-                     size_t pixelCount);
-
-// Packets of a header byte (bit 7: one value repeated, otherwise that many
-// values; the low seven bits are the count less one) that run on across
-// rows until pixelCount pixels are made; a packet reaching past the last
-// pixel ends at it. False when data ends before the last pixel.
-bool DecodeTgaRunLength(const LTgaValues& values, const unsigned char* data, size_t size, LTgaCursor& cursor,
-                        size_t pixelCount);
+// pixelCount values one after the other or, for runLength, in packets of
+// a header byte (bit 7: one value repeated, otherwise that many values; the
+// low seven bits are the count less one) that run on across rows; a packet
+// reaching past the last pixel ends at it. False when data ends before the
+// last pixel.
+bool DecodeTgaPixels(const LTgaValues& values, bool runLength, const unsigned char* data, size_t size,
+                     LTgaCursor& cursor, size_t pixelCount);
 
 // 8-bit greyscale samples, one byte per pixel. False when data is shorter.
 bool DecodeTgaGrey(const unsigned char* data, size_t size, LTgaCursor& cursor, size_t pixelCount);

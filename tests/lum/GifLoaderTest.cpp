@@ -54,7 +54,7 @@ Bytes LzwEncode(const Bytes& indices, int codeSize, int codesWhenFull = 0, bool 
   return out;
 }
 
-struct GifSpec {
+struct GifLayout {
   const char* signature = "GIF89a";
   int screenWidth = 4, screenHeight = 3, background = 0;
   Bytes globalTable;  // RGB triples, a power of two of them
@@ -75,10 +75,10 @@ int TableFlags(const Bytes& table) {
   return table.empty() ? 0 : 0x80 | bits;
 }
 
-int Width(const GifSpec& s) { return s.width < 0 ? s.screenWidth : s.width; }
-int Height(const GifSpec& s) { return s.height < 0 ? s.screenHeight : s.height; }
+int Width(const GifLayout& s) { return s.width < 0 ? s.screenWidth : s.width; }
+int Height(const GifLayout& s) { return s.height < 0 ? s.screenHeight : s.height; }
 
-Bytes GifFile(const GifSpec& s) {
+Bytes GifFile(const GifLayout& s) {
   Bytes file(s.signature, s.signature + 6);
   Put16(file, s.screenWidth);
   Put16(file, s.screenHeight);
@@ -116,7 +116,7 @@ Bytes Pixel(const Bytes& table, int index) {
 
 // Background everywhere, then the first decoded pixels of the image (given
 // in screen order) where they fall on the screen.
-Bytes ExpectedScreen(const GifSpec& s, const Bytes& indices, int decoded = INT32_MAX) {
+Bytes ExpectedScreen(const GifLayout& s, const Bytes& indices, int decoded = INT32_MAX) {
   Bytes screen;
   for (int i = 0; i < s.screenWidth * s.screenHeight; ++i) {
     Bytes background = Pixel(s.globalTable, s.background);
@@ -131,13 +131,13 @@ Bytes ExpectedScreen(const GifSpec& s, const Bytes& indices, int decoded = INT32
   return screen;
 }
 
-GifSpec RandomSpec(int width, int height, int codeSize, uint32_t seed) {
-  GifSpec spec;
-  spec.screenWidth = width;
-  spec.screenHeight = height;
-  spec.globalTable = RandomBytes(3 << codeSize, 256, seed);
-  spec.codeSize = codeSize;
-  return spec;
+GifLayout RandomLayout(int width, int height, int codeSize, uint32_t seed) {
+  GifLayout layout;
+  layout.screenWidth = width;
+  layout.screenHeight = height;
+  layout.globalTable = RandomBytes(3 << codeSize, 256, seed);
+  layout.codeSize = codeSize;
+  return layout;
 }
 
 Decoded ReadGif(const Bytes& file, const char* name = "image.gif", bool infoOnly = false) {
@@ -154,35 +154,35 @@ TEST(GifDecode, EveryCodeSizeShapeAndFullTable) {
     for (const auto& shape : shapes)
       // The largest fills the 4096 entries: clear codes at once, later, or never.
       for (int codesWhenFull : shape[1] == 100 ? std::vector<int>{0, 300, -1} : std::vector<int>{0}) {
-        GifSpec spec = RandomSpec(shape[0], shape[1], codeSize, ++seed);
+        GifLayout layout = RandomLayout(shape[0], shape[1], codeSize, ++seed);
         Bytes indices = RandomBytes(shape[0] * shape[1], 1 << codeSize, seed, seed % 2 == 0);
-        spec.data = LzwEncode(indices, codeSize, codesWhenFull);
-        spec.blockSize = 1 + seed % 255;
-        Decoded decoded = ReadGif(GifFile(spec));
+        layout.data = LzwEncode(indices, codeSize, codesWhenFull);
+        layout.blockSize = 1 + seed % 255;
+        Decoded decoded = ReadGif(GifFile(layout));
         ASSERT_TRUE(decoded.ok) << codeSize << " " << shape[0] << " " << codesWhenFull;
         EXPECT_EQ(lum::TEXTURE_FORMAT_X8B8G8R8, decoded.format);
-        EXPECT_EQ(ExpectedScreen(spec, indices), decoded.pixels) << codeSize << " " << shape[0] << " " << codesWhenFull;
+        EXPECT_EQ(ExpectedScreen(layout, indices), decoded.pixels) << codeSize << " " << shape[0] << " " << codesWhenFull;
         EXPECT_EQ(0, decoded.blocksLeft);
       }
 }
 
 TEST(GifDecode, ExtensionsBeforeTheImageAreSkipped) {
-  GifSpec spec = RandomSpec(6, 4, 3, 3);
+  GifLayout layout = RandomLayout(6, 4, 3, 3);
   Bytes indices = RandomBytes(24, 8, 3);
-  spec.data = LzwEncode(indices, 3);
-  spec.extensions = {0x21, 0xF9, 4, 1, 0, 0, 2, 0,                          // graphic control
+  layout.data = LzwEncode(indices, 3);
+  layout.extensions = {0x21, 0xF9, 4, 1, 0, 0, 2, 0,                          // graphic control
                      0x21, 0xFE, 2, 'h', 'i', 3, '!', '!', '!', 0,          // comment of two blocks
                      0x21, 0xFE, 0,                                         // empty: its first block ends it
                      0x21, 0xFF, 3, 'A', 'P', 'P', 3, 1, 0, 0, 0};          // application
-  EXPECT_EQ(ExpectedScreen(spec, indices), ReadGif(GifFile(spec)).pixels);
+  EXPECT_EQ(ExpectedScreen(layout, indices), ReadGif(GifFile(layout)).pixels);
 }
 
 TEST(GifDecode, InterlacedRowsAreReordered) {
   // 1 x 10: the rows, in the order they come, belong at 0, 8, 4, 2, 6, 1, 3, 5, 7, 9.
-  GifSpec spec = RandomSpec(1, 10, 4, 4);
-  spec.interlaced = true;
-  spec.data = LzwEncode({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 4);
-  EXPECT_EQ(ExpectedScreen(spec, {0, 5, 3, 6, 2, 7, 4, 8, 1, 9}), ReadGif(GifFile(spec)).pixels);
+  GifLayout layout = RandomLayout(1, 10, 4, 4);
+  layout.interlaced = true;
+  layout.data = LzwEncode({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 4);
+  EXPECT_EQ(ExpectedScreen(layout, {0, 5, 3, 6, 2, 7, 4, 8, 1, 9}), ReadGif(GifFile(layout)).pixels);
 }
 
 TEST(GifDecode, LocalTablesAndPlacementOnTheScreen) {
@@ -191,47 +191,47 @@ TEST(GifDecode, LocalTablesAndPlacementOnTheScreen) {
   uint32_t seed = 20;
   for (const auto& p : placements)
     for (bool local : {false, true}) {
-      GifSpec spec = RandomSpec(6, 5, 4, ++seed);
-      if (local) spec.localTable = RandomBytes(3 * 16, 256, seed + 100);
-      spec.background = 3;
-      spec.left = p[0], spec.top = p[1], spec.width = p[2], spec.height = p[3];
+      GifLayout layout = RandomLayout(6, 5, 4, ++seed);
+      if (local) layout.localTable = RandomBytes(3 * 16, 256, seed + 100);
+      layout.background = 3;
+      layout.left = p[0], layout.top = p[1], layout.width = p[2], layout.height = p[3];
       Bytes indices = RandomBytes(p[2] * p[3], 16, seed);
-      spec.data = LzwEncode(indices, 4);
-      Decoded decoded = ReadGif(GifFile(spec));
+      layout.data = LzwEncode(indices, 4);
+      Decoded decoded = ReadGif(GifFile(layout));
       ASSERT_TRUE(decoded.ok);
       // The screen around the image keeps the global table's background.
-      EXPECT_EQ(ExpectedScreen(spec, indices), decoded.pixels) << p[0] << "," << p[1] << " local " << local;
+      EXPECT_EQ(ExpectedScreen(layout, indices), decoded.pixels) << p[0] << "," << p[1] << " local " << local;
     }
 }
 
 TEST(GifDecode, IndicesBeyondTheTableOrWithoutOneAreBlack) {
-  GifSpec spec = RandomSpec(4, 1, 3, 30);
-  spec.globalTable.resize(6);  // two entries for indices up to 7
-  spec.data = LzwEncode({0, 1, 2, 7}, 3);
-  EXPECT_EQ(ExpectedScreen(spec, {0, 1, 2, 7}), ReadGif(GifFile(spec)).pixels);
-  spec.globalTable.clear();
-  spec.background = 200;
+  GifLayout layout = RandomLayout(4, 1, 3, 30);
+  layout.globalTable.resize(6);  // two entries for indices up to 7
+  layout.data = LzwEncode({0, 1, 2, 7}, 3);
+  EXPECT_EQ(ExpectedScreen(layout, {0, 1, 2, 7}), ReadGif(GifFile(layout)).pixels);
+  layout.globalTable.clear();
+  layout.background = 200;
   Bytes black;
   for (int i = 0; i < 4; ++i) black.insert(black.end(), {255, 0, 0, 0});
-  EXPECT_EQ(black, ReadGif(GifFile(spec)).pixels);
+  EXPECT_EQ(black, ReadGif(GifFile(layout)).pixels);
 }
 
 TEST(GifCodes, EarlyEndsAndSurplusData) {
-  GifSpec spec = RandomSpec(8, 8, 8, 40);
+  GifLayout layout = RandomLayout(8, 8, 8, 40);
   Bytes indices = RandomBytes(64, 256, 40);
-  spec.data = LzwEncode(indices, 8, 0, false);  // no end code
-  EXPECT_EQ(ExpectedScreen(spec, indices), ReadGif(GifFile(spec)).pixels);
+  layout.data = LzwEncode(indices, 8, 0, false);  // no end code
+  EXPECT_EQ(ExpectedScreen(layout, indices), ReadGif(GifFile(layout)).pixels);
   // An end code after 20 pixels: the rest of the image is background.
-  spec.data = LzwEncode(Bytes(indices.begin(), indices.begin() + 20), 8);
-  EXPECT_EQ(ExpectedScreen(spec, indices, 20), ReadGif(GifFile(spec)).pixels);
+  layout.data = LzwEncode(Bytes(indices.begin(), indices.begin() + 20), 8);
+  EXPECT_EQ(ExpectedScreen(layout, indices, 20), ReadGif(GifFile(layout)).pixels);
   // Data for 64 pixels into an image of 4: nothing written past them.
-  spec.data = LzwEncode(indices, 8);
-  spec.width = spec.height = 2;
-  EXPECT_EQ(ExpectedScreen(spec, indices), ReadGif(GifFile(spec)).pixels);
+  layout.data = LzwEncode(indices, 8);
+  layout.width = layout.height = 2;
+  EXPECT_EQ(ExpectedScreen(layout, indices), ReadGif(GifFile(layout)).pixels);
 }
 
 TEST(GifCodes, CodesBeyondTheTableAndBadCodeSizesFail) {
-  GifSpec spec = RandomSpec(4, 4, 2, 60);
+  GifLayout layout = RandomLayout(4, 4, 2, 60);
   // Clear 4, end 5, next entry 6; codes of 3 bits.
   auto codes = [](std::initializer_list<int> list) {
     uint32_t bits = 0;
@@ -239,33 +239,33 @@ TEST(GifCodes, CodesBeyondTheTableAndBadCodeSizesFail) {
     for (int code : list) bits |= uint32_t(code) << (3 * count++);
     return Bytes{uint8_t(bits), uint8_t(bits >> 8)};
   };
-  spec.data = codes({4, 1, 6, 5});  // the entry about to be made: 1 1, then 1
-  Decoded decoded = ReadGif(GifFile(spec));
+  layout.data = codes({4, 1, 6, 5});  // the entry about to be made: 1 1, then 1
+  Decoded decoded = ReadGif(GifFile(layout));
   ASSERT_TRUE(decoded.ok);
-  EXPECT_EQ(ExpectedScreen(spec, {1, 1, 1}, 3), decoded.pixels);
-  spec.data = codes({4, 1, 7, 5});  // beyond it
-  EXPECT_FALSE(ReadGif(GifFile(spec)).ok);
-  spec.data = codes({4, 6, 5});  // a string code with no previous string
-  EXPECT_FALSE(ReadGif(GifFile(spec)).ok);
+  EXPECT_EQ(ExpectedScreen(layout, {1, 1, 1}, 3), decoded.pixels);
+  layout.data = codes({4, 1, 7, 5});  // beyond it
+  EXPECT_FALSE(ReadGif(GifFile(layout)).ok);
+  layout.data = codes({4, 6, 5});  // a string code with no previous string
+  EXPECT_FALSE(ReadGif(GifFile(layout)).ok);
   for (int codeSize : {0, 9, 12}) {
-    spec.codeSize = codeSize;
-    EXPECT_FALSE(ReadGif(GifFile(spec)).ok) << codeSize;
+    layout.codeSize = codeSize;
+    EXPECT_FALSE(ReadGif(GifFile(layout)).ok) << codeSize;
   }
 }
 
 TEST(GifFile, SignatureMessageReadInfoAndCanRead) {
-  GifSpec spec = RandomSpec(300, 2, 2, 100);
-  spec.data = LzwEncode(Bytes(600, 1), 2);
+  GifLayout layout = RandomLayout(300, 2, 2, 100);
+  layout.data = LzwEncode(Bytes(600, 1), 2);
   for (const char* signature : {"GIF88a", "GIF87b", "gif89a"}) {
-    spec.signature = signature;
+    layout.signature = signature;
     for (bool infoOnly : {false, true}) {
-      Decoded decoded = ReadGif(GifFile(spec), "dir/a.gif", infoOnly);
+      Decoded decoded = ReadGif(GifFile(layout), "dir/a.gif", infoOnly);
       EXPECT_FALSE(decoded.ok);
       EXPECT_EQ(Warning("\"dir/a.gif\"  is not a valid gif file"), decoded.messages) << signature;
     }
   }
-  spec.signature = "GIF87a";
-  Bytes file = GifFile(spec);
+  layout.signature = "GIF87a";
+  Bytes file = GifFile(layout);
   Decoded info = ReadGif(Bytes(file.begin(), file.begin() + 13), "a.gif", true);
   ASSERT_TRUE(info.ok);
   EXPECT_EQ(lum::TEXTURE_FORMAT_X8B8G8R8, info.format);
@@ -285,16 +285,16 @@ TEST(GifFile, SignatureMessageReadInfoAndCanRead) {
 }
 
 TEST(GifFile, EmptyScreensMissingImagesAndBlocksPastTheEnd) {
-  GifSpec spec = RandomSpec(0, 5, 2, 140);
-  spec.width = spec.height = 2;
-  spec.data = LzwEncode(Bytes(4, 1), 2);
-  Decoded empty = ReadGif(GifFile(spec));
+  GifLayout layout = RandomLayout(0, 5, 2, 140);
+  layout.width = layout.height = 2;
+  layout.data = LzwEncode(Bytes(4, 1), 2);
+  Decoded empty = ReadGif(GifFile(layout));
   EXPECT_TRUE(empty.ok);
   EXPECT_FALSE(empty.hasPixels);
 
-  spec.screenWidth = 4;
-  Bytes file = GifFile(spec);
-  const size_t image = 13 + spec.globalTable.size();
+  layout.screenWidth = 4;
+  Bytes file = GifFile(layout);
+  const size_t image = 13 + layout.globalTable.size();
   Bytes trailerOnly(file.begin(), file.begin() + image);
   trailerOnly.push_back(0x3B);
   Bytes longBlock = file;

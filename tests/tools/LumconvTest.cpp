@@ -76,3 +76,23 @@ TEST(Lumconv, DecodeWritesPamAndSoundBytes) {
   fs::remove(out);
   fs::remove(raw);
 }
+
+TEST(Lumconv, EncodeWritesTheFormatItsExtensionNames) {
+  fs::path png = fs::temp_directory_path() / "lumconv-encode.png";
+  fs::path jng = fs::temp_directory_path() / "lumconv-encode.jng";
+  std::string sample = std::string(SOURCE_DIR) + "/samples/ring.jng";
+  Result result = Lumconv("encode " + sample + " " + png.string() + " --text Title=Ring");
+  ASSERT_EQ(0, result.exitCode) << result.output;
+  EXPECT_EQ("loader=LLoader_Image_PNG format=TEXTURE_FORMAT_A8B8G8R8 width=256 height=256\n",
+            Lumconv("info " + png.string()).output);
+  EXPECT_NE(std::string::npos, Slurp(png).find("tEXtTitle"));
+  result = Lumconv("encode " + png.string() + " " + jng.string() + " --quality 80 --alpha-jpeg");
+  ASSERT_EQ(0, result.exitCode) << result.output;
+  EXPECT_EQ("loader=LLoader_Image_JNG format=TEXTURE_FORMAT_A8B8G8R8 width=256 height=256\n",
+            Lumconv("info " + jng.string()).output);
+  EXPECT_EQ(1, Lumconv("encode " + sample + " /tmp/lumconv-encode.gif").exitCode);
+  EXPECT_NE(0, Lumconv("encode " + sample + " " + png.string() + " --quality 101").exitCode);
+  EXPECT_NE(0, Lumconv("encode " + sample + " " + png.string() + " --text Nonsense=1").exitCode);
+  fs::remove(png);
+  fs::remove(jng);
+}

@@ -1,5 +1,6 @@
 // lumconv: the resource library on the command line.
 //   lumconv info FILE          loader, format and size of an image
+//   lumconv encode IN OUT ...  IN written by the loader OUT's extension names
 //   lumconv decode FILE OUT    the decoded record as PAM (or PFM for floats);
 //                              a sound's sample bytes as they are
 // Image loaders are asked first, then the sound, model and map loaders,
@@ -13,6 +14,7 @@
 #include <typeinfo>
 
 #include "ConsoleServices.h"
+#include "Encode.h"
 #include "ImageFiles.h"
 #include "OtherResources.h"
 #include "kor/CoreServices/Interfaces/IFileSystem.h"
@@ -26,7 +28,9 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: lumconv info FILE\n"
-               "       lumconv decode FILE OUT.pam\n");
+               "       lumconv decode FILE OUT.pam\n"
+               "       lumconv encode IN OUT.{jng,png,tga,bmp} [--quality Q] [--alpha-jpeg]\n"
+               "                      [--alpha-quality Q] [--text KEY=VALUE]...\n");
   return 2;
 }
 
@@ -93,6 +97,10 @@ int Run(int argc, char** argv) {
   std::string command = argv[1];
   if (command == "info" && argc == 3) return Info(console.Services(), argv[2]);
   if (command == "decode" && argc == 4) return Decode(console.Services(), argv[2], argv[3]);
+  if (command == "encode" && argc >= 4) {
+    int code = Encode(console.Services(), argc - 2, argv + 2);
+    return code == 2 ? Usage() : code;
+  }
   return Usage();
 }
 
