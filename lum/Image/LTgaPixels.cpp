@@ -24,23 +24,32 @@ void ConvertColor(const unsigned char* value, unsigned char* pixel) {
 }
 
 struct IndexConverter {
+  enum { BYTES = 1 };
   const unsigned char* table;
   void operator()(const unsigned char* value, unsigned char* pixel) const {
     std::memcpy(pixel, table + 4 * value[0], 4);
   }
 };
 
-template <unsigned BYTES>
+template <unsigned VALUE_BYTES>
 struct ColorConverter {
+  enum { BYTES = VALUE_BYTES };
   void operator()(const unsigned char* value, unsigned char* pixel) const { ConvertColor<BYTES>(value, pixel); }
 };
 
+// Rows stored left to right, the usual case, get a loop whose strides the
+// compiler knows.
 template <class Convert>
-void ConvertSpans(const unsigned char* data, unsigned valueBytes, LTgaCursor& cursor, size_t count, Convert convert) {
+void ConvertSpans(const unsigned char* data, LTgaCursor& cursor, size_t count, Convert convert) {
   for (size_t done = 0; done < count;) {
     LTgaCursor::Span span = cursor.Next(count - done);
     unsigned char* place = span.place;
-    for (size_t i = 0; i < span.count; ++i, data += valueBytes, place += span.step) convert(data, place);
+    if (span.step == 4) {
+      for (size_t i = 0; i < span.count; ++i) convert(data + i * Convert::BYTES, place + 4 * i);
+    } else {
+      for (size_t i = 0; i < span.count; ++i, place += span.step) convert(data + i * Convert::BYTES, place);
+    }
+    data += span.count * Convert::BYTES;
     done += span.count;
   }
 }
@@ -55,16 +64,15 @@ void RepeatPixel(const unsigned char* pixel, LTgaCursor& cursor, size_t count) {
 }
 
 template <class Convert>
-bool DecodeValues(const unsigned char* data, size_t size, unsigned valueBytes, LTgaCursor& cursor,
-                  size_t pixelCount, Convert convert) {
-  if (size / valueBytes < pixelCount) return false;
-  ConvertSpans(data, valueBytes, cursor, pixelCount, convert);
+bool DecodeValues(const unsigned char* data, size_t size, LTgaCursor& cursor, size_t pixelCount, Convert convert) {
+  if (size / Convert::BYTES < pixelCount) return false;
+  ConvertSpans(data, cursor, pixelCount, convert);
   return true;
 }
 
 template <class Convert>
-bool DecodeRuns(const unsigned char* data, size_t size, unsigned valueBytes, LTgaCursor& cursor, size_t pixelCount,
-                Convert convert) {
+bool DecodeRuns(const unsigned char* data, size_t size, LTgaCursor& cursor, size_t pixelCount, Convert convert) {
+  const size_t valueBytes = Convert::BYTES;
   size_t at = 0;
   for (size_t made = 0; made < pixelCount;) {
     if (at == size) return false;
@@ -79,7 +87,7 @@ bool DecodeRuns(const unsigned char* data, size_t size, unsigned valueBytes, LTg
       at += valueBytes;
     } else {
       if ((size - at) / valueBytes < count) return false;
-      ConvertSpans(data + at, valueBytes, cursor, count, convert);
+      ConvertSpans(data + at, cursor, count, convert);
       at += count * valueBytes;
     }
     made += count;
@@ -88,10 +96,10 @@ bool DecodeRuns(const unsigned char* data, size_t size, unsigned valueBytes, LTg
 }
 
 template <class Convert>
-bool Decode(bool runLength, const unsigned char* data, size_t size, unsigned valueBytes, LTgaCursor& cursor,
-            size_t pixelCount, Convert convert) {
-  return runLength ? DecodeRuns(data, size, valueBytes, cursor, pixelCount, convert)
-                   : DecodeValues(data, size, valueBytes, cursor, pixelCount, convert);
+bool Decode(bool runLength, const unsigned char* data, size_t size, LTgaCursor& cursor, size_t pixelCount,
+            Convert convert) {
+  return runLength ? DecodeRuns(data, size, cursor, pixelCount, convert)
+                   : DecodeValues(data, size, cursor, pixelCount, convert);
 }
 
 }  // namespace
@@ -152,12 +160,11 @@ void BuildTgaIndexTable(const unsigned char* colorMap, unsigned first, unsigned 
 // A switch outside the loops: each kind of value gets a loop of its own.
 bool DecodeTgaPixels(const LTgaValues& values, bool runLength, const unsigned char* data, size_t size,
                      LTgaCursor& cursor, size_t pixelCount) {
-  const unsigned bytes = values.valueBytes;
-  switch (bytes) {
-    case 1: return Decode(runLength, data, size, bytes, cursor, pixelCount, IndexConverter{values.indexTable});
-    case 2: return Decode(runLength, data, size, bytes, cursor, pixelCount, ColorConverter<2>());
-    case 3: return Decode(runLength, data, size, bytes, cursor, pixelCount, ColorConverter<3>());
-    default: return Decode(runLength, data, size, bytes, cursor, pixelCount, ColorConverter<4>());
+  switch (values.valueBytes) {
+    case 1: return Decode(runLength, data, size, cursor, pixelCount, IndexConverter{values.indexTable});
+    case 2: return Decode(runLength, data, size, cursor, pixelCount, ColorConverter<2>());
+    case 3: return Decode(runLength, data, size, cursor, pixelCount, ColorConverter<3>());
+    default: return Decode(runLength, data, size, cursor, pixelCount, ColorConverter<4>());
   }
 }
 

@@ -36,23 +36,23 @@ Bytes Alphas(const Decoded& decoded) {
   return alphas;
 }
 
-BitmapSpec Spec(int width, int height, unsigned bitCount, Bytes pixels, Bytes palette = Bytes()) {
-  BitmapSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.bitCount = bitCount;
-  spec.pixels = pixels;
-  spec.palette = palette;
-  return spec;
+BitmapLayout Bitmap(int width, int height, unsigned bitCount, Bytes pixels, Bytes palette = Bytes()) {
+  BitmapLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.bitCount = bitCount;
+  layout.pixels = pixels;
+  layout.palette = palette;
+  return layout;
 }
 
 // An 8-bit run-length bitmap over a palette of the levels 0, 10, 20, ...
-BitmapSpec Rle(int width, int height, unsigned compression, Bytes data) {
+BitmapLayout Rle(int width, int height, unsigned compression, Bytes data) {
   Bytes palette;
   for (int i = 0; i < 16; ++i) palette.insert(palette.end(), {0, 0, static_cast<unsigned char>(10 * i), 0});
-  BitmapSpec spec = Spec(width, height, compression == 1 ? 8 : 4, data, palette);
-  spec.compression = compression;
-  return spec;
+  BitmapLayout layout = Bitmap(width, height, compression == 1 ? 8 : 4, data, palette);
+  layout.compression = compression;
+  return layout;
 }
 
 }  // namespace
@@ -60,39 +60,39 @@ BitmapSpec Rle(int width, int height, unsigned compression, Bytes data) {
 TEST(BmpRead, RowsArePaddedToFourBytesAndStoredBottomUpUnlessTheHeightIsNegative) {
   // Three 24-bit pixels take 9 bytes and 3 of padding.
   Bytes rows24 = {1, 1, 1, 2, 2, 2, 3, 3, 3, 0, 0, 0, 4, 4, 4, 5, 5, 5, 6, 6, 6, 0, 0, 0};
-  Decoded flipped = ReadBmp(BmpFile(Spec(3, 2, 24, rows24)));
+  Decoded flipped = ReadBmp(BmpFile(Bitmap(3, 2, 24, rows24)));
   ASSERT_TRUE(flipped.ok) << flipped.messages;
   EXPECT_EQ(lum::TEXTURE_FORMAT_X8B8G8R8, flipped.format);
   EXPECT_EQ(Bytes({4, 5, 6, 1, 2, 3}), Reds(flipped));
-  EXPECT_EQ(Bytes({1, 2, 3, 4, 5, 6}), Reds(ReadBmp(BmpFile(Spec(3, -2, 24, rows24)))));
+  EXPECT_EQ(Bytes({1, 2, 3, 4, 5, 6}), Reds(ReadBmp(BmpFile(Bitmap(3, -2, 24, rows24)))));
   // Three 8-bit indices take 3 bytes and 1 of padding.
   Bytes rows8 = {0, 1, 2, 9, 2, 1, 0, 9};
-  EXPECT_EQ(Bytes({20, 10, 0, 0, 10, 20}), Reds(ReadBmp(BmpFile(Spec(3, 2, 8, rows8, GreyPalette({0, 10, 20}))))));
+  EXPECT_EQ(Bytes({20, 10, 0, 0, 10, 20}), Reds(ReadBmp(BmpFile(Bitmap(3, 2, 8, rows8, GreyPalette({0, 10, 20}))))));
 }
 
 TEST(BmpRead, SmallIndicesArePackedMostSignificantFirst) {
-  BitmapSpec one = Spec(10, -1, 1, {0xA0, 0x40, 0, 0}, GreyPalette({0, 255}));
+  BitmapLayout one = Bitmap(10, -1, 1, {0xA0, 0x40, 0, 0}, GreyPalette({0, 255}));
   EXPECT_EQ(Bytes({255, 0, 255, 0, 0, 0, 0, 0, 0, 255}), Reds(ReadBmp(BmpFile(one))));
-  BitmapSpec four = Spec(3, -1, 4, {0x21, 0x30, 0, 0}, GreyPalette({0, 10, 20, 30}));
+  BitmapLayout four = Bitmap(3, -1, 4, {0x21, 0x30, 0, 0}, GreyPalette({0, 10, 20, 30}));
   EXPECT_EQ(Bytes({20, 10, 30}), Reds(ReadBmp(BmpFile(four))));
   // Indices the palette does not reach are black.
-  EXPECT_EQ(Bytes({10, 0, 0}), Reds(ReadBmp(BmpFile(Spec(3, -1, 8, {1, 2, 200, 0}, GreyPalette({0, 10}))))));
+  EXPECT_EQ(Bytes({10, 0, 0}), Reds(ReadBmp(BmpFile(Bitmap(3, -1, 8, {1, 2, 200, 0}, GreyPalette({0, 10}))))));
 }
 
 TEST(BmpRead, SixteenAndThirtyTwoBitPixels) {
   Bytes words;
   for (unsigned word : {0x7FFFu, 0x0421u}) Append16(words, word);
-  EXPECT_EQ(Bytes({255, 255, 255, 255, 255, 8, 8, 8}), ReadBmp(BmpFile(Spec(2, 1, 16, words))).pixels);
-  Decoded wide = ReadBmp(BmpFile(Spec(1, 1, 32, {10, 20, 30, 40})));
+  EXPECT_EQ(Bytes({255, 255, 255, 255, 255, 8, 8, 8}), ReadBmp(BmpFile(Bitmap(2, 1, 16, words))).pixels);
+  Decoded wide = ReadBmp(BmpFile(Bitmap(1, 1, 32, {10, 20, 30, 40})));
   EXPECT_EQ(lum::TEXTURE_FORMAT_A8B8G8R8, wide.format);
   EXPECT_EQ(Bytes({40, 10, 20, 30}), wide.pixels);
 }
 
 TEST(BmpRead, ThirtyTwoBitAlphaThatIsZeroEverywhereIsPadding) {
-  EXPECT_EQ(Bytes({255, 255}), Alphas(ReadBmp(BmpFile(Spec(2, 1, 32, {1, 2, 3, 0, 4, 5, 6, 0})))));
-  EXPECT_EQ(Bytes({0, 9}), Alphas(ReadBmp(BmpFile(Spec(2, 1, 32, {1, 2, 3, 0, 4, 5, 6, 9})))));
+  EXPECT_EQ(Bytes({255, 255}), Alphas(ReadBmp(BmpFile(Bitmap(2, 1, 32, {1, 2, 3, 0, 4, 5, 6, 0})))));
+  EXPECT_EQ(Bytes({0, 9}), Alphas(ReadBmp(BmpFile(Bitmap(2, 1, 32, {1, 2, 3, 0, 4, 5, 6, 9})))));
   // A header with an alpha mask of its own means what it says.
-  BitmapSpec own = Spec(1, 1, 32, {1, 2, 3, 0});
+  BitmapLayout own = Bitmap(1, 1, 32, {1, 2, 3, 0});
   own.compression = 3;
   own.headerSize = 56;
   own.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
@@ -100,20 +100,20 @@ TEST(BmpRead, ThirtyTwoBitAlphaThatIsZeroEverywhereIsPadding) {
 }
 
 TEST(BmpRead, BitFieldsScaleEachMaskedValueToEightBits) {
-  BitmapSpec spec = Spec(2, 1, 16, Bytes());
-  spec.compression = 3;
-  spec.masks = {0xF800, 0x07E0, 0x001F};
-  Append16(spec.pixels, 0xFFFF);
-  Append16(spec.pixels, 0x07E0);
+  BitmapLayout layout = Bitmap(2, 1, 16, Bytes());
+  layout.compression = 3;
+  layout.masks = {0xF800, 0x07E0, 0x001F};
+  Append16(layout.pixels, 0xFFFF);
+  Append16(layout.pixels, 0x07E0);
   // 16-bit pixels have no alpha: the filler is 255.
-  EXPECT_EQ(Bytes({255, 255, 255, 255, 255, 0, 255, 0}), ReadBmp(BmpFile(spec)).pixels);
+  EXPECT_EQ(Bytes({255, 255, 255, 255, 255, 0, 255, 0}), ReadBmp(BmpFile(layout)).pixels);
   // A mask without bits gives 0, not a division by zero.
-  spec.masks = {0xFF00, 0x00FF, 0};
-  EXPECT_EQ(Bytes({255, 0, 255, 255, 255, 0, 224, 7}), ReadBmp(BmpFile(spec)).pixels);
+  layout.masks = {0xFF00, 0x00FF, 0};
+  EXPECT_EQ(Bytes({255, 0, 255, 255, 255, 0, 224, 7}), ReadBmp(BmpFile(layout)).pixels);
 
   // 32 bits: the bits the colours leave are alpha, and the masks of a V3
   // header and longer lie inside it.
-  BitmapSpec wide = Spec(1, 1, 32, Bytes());
+  BitmapLayout wide = Bitmap(1, 1, 32, Bytes());
   wide.compression = 3;
   wide.masks = {0x000003FF, 0x000FFC00, 0x3FF00000};
   Append32(wide.pixels, 0x800FFC00u);
@@ -125,10 +125,10 @@ TEST(BmpRead, BitFieldsScaleEachMaskedValueToEightBits) {
 
 TEST(BmpRead, ThePaletteStartsAfterTheHeadersOwnSize) {
   for (uint32_t headerSize : {40u, 108u, 124u}) {
-    BitmapSpec spec = Spec(2, 1, 1, {0x40, 0, 0, 0}, GreyPalette({30, 60}));
-    spec.headerSize = headerSize;
-    spec.colorsUsed = 2;
-    EXPECT_EQ(Bytes({30, 60}), Reds(ReadBmp(BmpFile(spec)))) << headerSize;
+    BitmapLayout layout = Bitmap(2, 1, 1, {0x40, 0, 0, 0}, GreyPalette({30, 60}));
+    layout.headerSize = headerSize;
+    layout.colorsUsed = 2;
+    EXPECT_EQ(Bytes({30, 60}), Reds(ReadBmp(BmpFile(layout)))) << headerSize;
   }
 }
 
@@ -168,7 +168,7 @@ TEST(BmpRead, RunsStayInsideTheImage) {
 
 TEST(BmpRead, RefusalsAndTheirMessages) {
   const std::string os2 = "Can't handle file \"b.bmp\". Perhaps it is an unsupported OS/2 bitmap or just a corrupt one.";
-  Bytes good = BmpFile(Spec(1, 1, 24, {1, 2, 3, 0}));
+  Bytes good = BmpFile(Bitmap(1, 1, 24, {1, 2, 3, 0}));
   auto changed = [&](size_t at, unsigned char value) {
     Bytes file = good;
     file[at] = value;
@@ -190,25 +190,17 @@ TEST(BmpRead, RefusalsAndTheirMessages) {
   EXPECT_FALSE(changed(30, 1).ok);
 }
 
-TEST(BmpRead, InfoGivesTheFormatAndSizeWithoutPixels) {
-  Decoded info = ReadBmp(BmpFile(Spec(300, -200, 32, Bytes())), true);
-  EXPECT_TRUE(info.ok);
-  EXPECT_EQ(lum::TEXTURE_FORMAT_A8B8G8R8, info.format);
-  EXPECT_EQ(300, info.width);
-  EXPECT_EQ(200, info.height);
-}
-
 TEST(BmpCanRead, TheFileHeaderDecidesAndTheStreamStaysPut) {
   lum::LLoader_Image_BMP loader;
   for (const char* signature : {"BM", "BA", "CI", "CP", "IC", "PT", "BX"}) {
-    Bytes file = BmpFile(Spec(1, 1, 24, {1, 2, 3, 0}));
+    Bytes file = BmpFile(Bitmap(1, 1, 24, {1, 2, 3, 0}));
     file[0] = signature[0];
     file[1] = signature[1];
     NamedStream stream(file, "b.bmp");
     EXPECT_EQ(std::string(signature) != "BX", loader.CanRead(stream)) << signature;
     EXPECT_EQ(0u, stream.GetPosition());
   }
-  Bytes reserved = BmpFile(Spec(1, 1, 24, {1, 2, 3, 0}));
+  Bytes reserved = BmpFile(Bitmap(1, 1, 24, {1, 2, 3, 0}));
   reserved[7] = 1;
   NamedStream stream(reserved, "b.bmp");
   EXPECT_FALSE(loader.CanRead(stream));

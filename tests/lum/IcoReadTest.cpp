@@ -15,18 +15,18 @@ Decoded ReadIco(const Bytes& file, bool infoOnly = false) {
 // A 16 x 16 icon of 4 bits: pixel (x, y) of the stored rows has index
 // (x + y) % 16, and the mask bit of every pixel on a diagonal is set.
 Bytes FourBitIcon(unsigned bitCountInEntry = 4, unsigned colorCount = 0) {
-  BitmapSpec spec;
-  spec.width = 16;
-  spec.height = 16;
-  spec.bitCount = 4;
-  for (int i = 0; i < 16; ++i) spec.palette.insert(spec.palette.end(), {0, 0, static_cast<unsigned char>(i), 0});
+  BitmapLayout layout;
+  layout.width = 16;
+  layout.height = 16;
+  layout.bitCount = 4;
+  for (int i = 0; i < 16; ++i) layout.palette.insert(layout.palette.end(), {0, 0, static_cast<unsigned char>(i), 0});
   Bytes mask;
   for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 16; x += 2) spec.pixels.push_back(static_cast<unsigned char>(((x + y) % 16) << 4 | (x + y + 1) % 16));
+    for (int x = 0; x < 16; x += 2) layout.pixels.push_back(static_cast<unsigned char>(((x + y) % 16) << 4 | (x + y + 1) % 16));
     unsigned bits = 0x8000u >> y;
     mask.insert(mask.end(), {static_cast<unsigned char>(bits >> 8), static_cast<unsigned char>(bits), 0, 0});
   }
-  return IcoFile(spec, mask, bitCountInEntry, colorCount);
+  return IcoFile(layout, mask, bitCountInEntry, colorCount);
 }
 
 }  // namespace
@@ -48,12 +48,12 @@ TEST(IcoRead, TheMaskMakesExactlyItsSetBitsTransparent) {
 }
 
 TEST(IcoRead, ThirtyTwoBitIconsKeepTheirAlphaAndNeedNoMask) {
-  BitmapSpec spec;
-  spec.width = 1;
-  spec.height = 1;
-  spec.bitCount = 32;
-  spec.pixels = {1, 2, 3, 0};
-  Decoded icon = ReadIco(IcoFile(spec, Bytes(), 32));
+  BitmapLayout layout;
+  layout.width = 1;
+  layout.height = 1;
+  layout.bitCount = 32;
+  layout.pixels = {1, 2, 3, 0};
+  Decoded icon = ReadIco(IcoFile(layout, Bytes(), 32));
   ASSERT_TRUE(icon.ok) << icon.messages;
   EXPECT_EQ(Bytes({0, 1, 2, 3}), icon.pixels);
 }

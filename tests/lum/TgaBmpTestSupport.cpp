@@ -181,45 +181,45 @@ Bytes TgaFile(unsigned imageType, unsigned width, unsigned height, unsigned dept
 
 namespace {
 
-Bytes InfoHeader(const BitmapSpec& spec, int storedHeight) {
+Bytes InfoHeader(const BitmapLayout& layout, int storedHeight) {
   Bytes header;
-  Append32(header, spec.headerSize);
-  Append32(header, static_cast<uint32_t>(spec.width));
+  Append32(header, layout.headerSize);
+  Append32(header, static_cast<uint32_t>(layout.width));
   Append32(header, static_cast<uint32_t>(storedHeight));
   Append16(header, 1);
-  Append16(header, spec.bitCount);
-  Append32(header, spec.compression);
-  Append32(header, static_cast<uint32_t>(spec.pixels.size()));
+  Append16(header, layout.bitCount);
+  Append32(header, layout.compression);
+  Append32(header, static_cast<uint32_t>(layout.pixels.size()));
   Append32(header, 2835);
   Append32(header, 2835);
-  Append32(header, spec.colorsUsed);
+  Append32(header, layout.colorsUsed);
   Append32(header, 0);
-  for (uint32_t mask : spec.masks) Append32(header, mask);
-  if (header.size() < spec.headerSize) header.resize(spec.headerSize, 0);
-  return Concat({header, spec.palette});
+  for (uint32_t mask : layout.masks) Append32(header, mask);
+  if (header.size() < layout.headerSize) header.resize(layout.headerSize, 0);
+  return Concat({header, layout.palette});
 }
 
 }  // namespace
 
-Bytes InfoHeaderAndTables(const BitmapSpec& spec) { return InfoHeader(spec, spec.height); }
+Bytes InfoHeaderAndTables(const BitmapLayout& layout) { return InfoHeader(layout, layout.height); }
 
-Bytes BmpFile(const BitmapSpec& spec) {
-  Bytes tables = InfoHeaderAndTables(spec);
+Bytes BmpFile(const BitmapLayout& layout) {
+  Bytes tables = InfoHeaderAndTables(layout);
   Bytes file = {'B', 'M'};
-  Append32(file, static_cast<uint32_t>(14 + tables.size() + spec.pixels.size()));
+  Append32(file, static_cast<uint32_t>(14 + tables.size() + layout.pixels.size()));
   Append32(file, 0);
   Append32(file, static_cast<uint32_t>(14 + tables.size()));
-  return Concat({file, tables, spec.pixels});
+  return Concat({file, tables, layout.pixels});
 }
 
-Bytes IcoFile(const BitmapSpec& spec, const Bytes& mask, unsigned bitCountInEntry, unsigned colorCount) {
-  Bytes image = Concat({InfoHeader(spec, 2 * spec.height), spec.pixels, mask});
+Bytes IcoFile(const BitmapLayout& layout, const Bytes& mask, unsigned bitCountInEntry, unsigned colorCount) {
+  Bytes image = Concat({InfoHeader(layout, 2 * layout.height), layout.pixels, mask});
   Bytes file;
   Append16(file, 0);
   Append16(file, 1);
   Append16(file, 1);
-  file.push_back(static_cast<unsigned char>(spec.width & 0xFF));
-  file.push_back(static_cast<unsigned char>(spec.height & 0xFF));
+  file.push_back(static_cast<unsigned char>(layout.width & 0xFF));
+  file.push_back(static_cast<unsigned char>(layout.height & 0xFF));
   file.push_back(static_cast<unsigned char>(colorCount));
   file.push_back(0);
   Append16(file, 1);

@@ -112,7 +112,7 @@ Bytes RecordAsRgba(int format, const Bytes& pixels);
 Bytes TgaFile(unsigned imageType, unsigned width, unsigned height, unsigned depth, unsigned descriptor,
               const Bytes& data, const Bytes& colorMap = Bytes(), unsigned entrySize = 0, unsigned first = 0);
 
-struct BitmapSpec {
+struct BitmapLayout {
   int width = 1;
   int height = 1;
   unsigned bitCount = 24;
@@ -123,7 +123,7 @@ struct BitmapSpec {
   Bytes palette;
   Bytes pixels;
 };
-Bytes InfoHeaderAndTables(const BitmapSpec& spec);
-Bytes BmpFile(const BitmapSpec& spec);
-// An icon file of one image: spec.height is the image's, the mask follows.
-Bytes IcoFile(const BitmapSpec& spec, const Bytes& mask, unsigned bitCountInEntry, unsigned colorCount = 0);
+Bytes InfoHeaderAndTables(const BitmapLayout& layout);
+Bytes BmpFile(const BitmapLayout& layout);
+// An icon file of one image: layout.height is the image's, the mask follows.
+Bytes IcoFile(const BitmapLayout& layout, const Bytes& mask, unsigned bitCountInEntry, unsigned colorCount = 0);

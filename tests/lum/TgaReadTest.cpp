@@ -127,15 +127,6 @@ TEST(TgaRead, ShortDataFailsTheRead) {
   }
 }
 
-TEST(TgaRead, InfoGivesTheFormatAndSizeWithoutPixels) {
-  Decoded info = ReadTga(TgaFile(10, 300, 200, 32, 0x08, Bytes()), true);
-  EXPECT_TRUE(info.ok);
-  EXPECT_EQ(lum::TEXTURE_FORMAT_A8B8G8R8, info.format);
-  EXPECT_EQ(300, info.width);
-  EXPECT_EQ(200, info.height);
-  EXPECT_TRUE(info.pixels.empty());
-}
-
 TEST(TgaCanRead, LooksAtTheHeaderAndLeavesTheStreamWhereItWas) {
   lum::LLoader_Image_TGA loader;
   Bytes good = TgaFile(2, 1, 1, 24, 0x20, {1, 2, 3});
