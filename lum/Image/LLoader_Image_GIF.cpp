@@ -9,13 +9,14 @@
 #include "kor/ErrorDescription.h"
 #include "kor/Utils/UArray.h"
 #include "lum/Image/LGifLzw.h"
+#include "lum/Image/LStreamBytes.h"
 
 namespace lum {
 
 namespace {
 
 // The largest array the containers hold.
-const uint64_t LARGEST_BUFFER = 0x7FFFFFC0;
+const uint64_t LARGEST_BUFFER = LARGEST_IMAGE_BUFFER;
 
 enum { SIGNATURE_BYTES = 6, SCREEN_BYTES = 7, DESCRIPTOR_BYTES = 9, PIXEL_BYTES = 4 };
 enum { EXTENSION_INTRODUCER = 0x21, IMAGE_SEPARATOR = 0x2C };
@@ -105,17 +106,6 @@ bool ReadScreen(kor::IInputStream& stream, GifScreen& screen, LData_Image& data)
   data.format = TEXTURE_FORMAT_X8B8G8R8;
   data.SetImageData(new LData_ImagePart(screen.width, screen.height));
   return true;
-}
-
-// The rest of the stream in one request; a short read fails.
-bool ReadRemainder(kor::IInputStream& stream, kor::UArray<unsigned char>& bytes) {
-  uint64_t size = stream.GetSize();
-  uint64_t position = stream.GetPosition();
-  uint64_t remainder = size > position ? size - position : 0;
-  if (remainder > LARGEST_BUFFER) return false;
-  bytes.EmptyExact(static_cast<int>(remainder));
-  bytes.Grow(static_cast<int>(remainder));
-  return remainder == 0 || stream.Serialize(bytes.GetData(), remainder) == remainder;
 }
 
 // The table that flags announce, skipped over; an absent table is empty.
@@ -283,7 +273,7 @@ bool LLoader_Image_GIF::Read(kor::IInputStream& stream, LData_Image& data, const
   GifScreen screen;
   if (!ReadScreen(stream, screen, data)) return false;
   kor::UArray<unsigned char> file;
-  if (!ReadRemainder(stream, file)) return false;
+  if (!ReadStreamRemainder(stream, UINT64_MAX, file)) return false;
   return DecodeFile(screen, file, data);
   KOR_GUARD_END
 }

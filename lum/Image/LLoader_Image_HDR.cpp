@@ -7,6 +7,7 @@
 #include "kor/Utils/UArray.h"
 #include "lum/Image/LRadianceHeader.h"
 #include "lum/Image/LRgbeScanlines.h"
+#include "lum/Image/LStreamBytes.h"
 
 namespace lum {
 
@@ -15,7 +16,7 @@ namespace {
 const char RADIANCE_SIGNATURE[10] = {'#', '?', 'R', 'A', 'D', 'I', 'A', 'N', 'C', 'E'};
 
 // The largest array the containers hold.
-const uint64_t LARGEST_BUFFER = 0x7FFFFFC0;
+const uint64_t LARGEST_BUFFER = LARGEST_IMAGE_BUFFER;
 
 enum { PIXEL_BYTES = 16 };
 
@@ -26,17 +27,6 @@ bool ReadHeader(kor::IInputStream& stream, LData_Image& data, RadianceHeader& he
   return true;
 }
 
-// Everything from the stream's position to its end, in one request.
-bool ReadRemainder(kor::IInputStream& stream, kor::UArray<unsigned char>& bytes) {
-  uint64_t size = stream.GetSize();
-  uint64_t position = stream.GetPosition();
-  uint64_t remainder = size > position ? size - position : 0;
-  if (remainder > LARGEST_BUFFER) return false;
-  bytes.EmptyExact(static_cast<int>(remainder));
-  bytes.Grow(static_cast<int>(remainder));
-  return remainder == 0 || stream.Serialize(bytes.GetData(), remainder) == remainder;
-}
-
 // Each scanline goes straight into the record's pixels as it is decoded.
 bool ReadPixels(kor::IInputStream& stream, const RadianceHeader& header, LData_ImagePart& part) {
   const uint64_t width = static_cast<uint64_t>(header.width);
@@ -44,7 +34,7 @@ bool ReadPixels(kor::IInputStream& stream, const RadianceHeader& header, LData_I
   if (pixelNum == 0) return true;
   if (pixelNum * PIXEL_BYTES > LARGEST_BUFFER) return false;
   kor::UArray<unsigned char> file;
-  if (!ReadRemainder(stream, file)) return false;
+  if (!ReadStreamRemainder(stream, UINT64_MAX, file)) return false;
   unsigned char* pixels = new unsigned char[static_cast<size_t>(pixelNum * PIXEL_BYTES)];
   part.SetPixels(pixels);
   LRgbeScanlines scanlines(file.GetData(), static_cast<uint64_t>(file.GetNum()), header.width);
