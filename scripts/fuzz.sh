@@ -73,6 +73,27 @@ for n, data in enumerate(seeds):
 PY
 }
 
+# Seeds: the small files of the target's format among the shared test
+# files beside the repository (and the repository's own fixtures).
+seed_from_files() {
+  for pattern in "$@"; do
+    find ../shared/testdata tests -type f -iname "$pattern" -size -64k 2>/dev/null
+  done | while read -r file; do
+    cp "$file" "$CORPUS/seed-$(printf '%s' "$file" | cksum | cut -d' ' -f1)"
+  done
+}
+seed_fuzz_tga() { seed_from_files '*.tga'; }
+seed_fuzz_bmp() { seed_from_files '*.bmp'; }
+seed_fuzz_ico() { seed_from_files '*.ico' '*.cur'; }
+seed_fuzz_gif() { seed_from_files '*.gif'; }
+seed_fuzz_hdr() { seed_from_files '*.hdr' '*.pic'; }
+seed_fuzz_png() { seed_from_files '*.png'; }
+seed_fuzz_jng() { seed_from_files '*.jng'; }
+seed_fuzz_jpeg() { seed_from_files '*.jpg' '*.jpeg'; }
+seed_fuzz_wav() { seed_from_files '*.wav'; }
+seed_fuzz_aiff() { seed_from_files '*.aiff' '*.aif'; }
+seed_fuzz_ogg() { seed_from_files '*.ogg'; }
+
 if command -v "seed_$TARGET" >/dev/null 2>&1 && [ -z "$(ls -A "$CORPUS")" ]; then
   "seed_$TARGET"
 fi

@@ -6,9 +6,21 @@
 
 namespace kor {
 
+namespace {
+
+// Real texts backtrack a few times per character, crafted ones (an unclosed
+// brace block full of quotes, say) quadratically or worse in the length of
+// the text. The limit stays far above the first and cuts the second short;
+// it also lets a block of many megabytes match, which Oniguruma's fixed
+// default for one match would refuse.
+const unsigned long RETRY_LIMIT_BASE = 1000000;
+const unsigned long RETRY_LIMIT_PER_CHARACTER = 64;
+
+}  // namespace
+
 template <class C>
 URegex<C>::URegex(const UBaseString<C>& pattern)
-    : m_regex(nullptr), m_region(nullptr), m_options(ONIG_OPTION_NONE) {
+    : m_regex(nullptr), m_region(nullptr), m_options(ONIG_OPTION_NONE), m_matchParam(nullptr) {
   KOR_GUARD_BEGIN
   m_pattern = pattern;
   CreateOnigRegex();
@@ -17,6 +29,7 @@ URegex<C>::URegex(const UBaseString<C>& pattern)
 
 template <class C>
 URegex<C>::~URegex() noexcept(false) {
+  if (m_matchParam) onig_free_match_param(m_matchParam);
   if (m_region) onig_region_free(m_region, 1);
   if (m_regex) onig_free(m_regex);
 }
@@ -34,11 +47,22 @@ void URegex<C>::CreateOnigRegex() {
     KOR_RAISE(reinterpret_cast<const char*>(message));
   }
   m_region = onig_region_new();
-  if (m_region == nullptr) {
+  m_matchParam = onig_new_match_param();
+  if (m_region == nullptr || m_matchParam == nullptr) {
+    if (m_region) onig_region_free(m_region, 1);
+    if (m_matchParam) onig_free_match_param(m_matchParam);
     onig_free(m_regex);
     m_regex = nullptr;
+    m_region = nullptr;
+    m_matchParam = nullptr;
     KOR_RAISE("out of memory");
   }
+  onig_initialize_match_param(m_matchParam);
+}
+
+template <class C>
+unsigned long URegex<C>::RetryLimit(const C* start, const C* end) {
+  return RETRY_LIMIT_BASE + RETRY_LIMIT_PER_CHARACTER * static_cast<unsigned long>(end - start);
 }
 
 template <class C>
@@ -46,8 +70,11 @@ int URegex<C>::Search(const C* begin, const C* end, const C* start) {
   if (begin == nullptr || start < begin || start > end) return ONIG_MISMATCH;
   const OnigUChar* subject = reinterpret_cast<const OnigUChar*>(begin);
   const OnigUChar* subjectEnd = reinterpret_cast<const OnigUChar*>(end);
-  return onig_search(m_regex, subject, subjectEnd, reinterpret_cast<const OnigUChar*>(start),
-                     subjectEnd, m_region, m_options);
+  unsigned long limit = RetryLimit(start, end);
+  onig_set_retry_limit_in_match_of_match_param(m_matchParam, limit);
+  onig_set_retry_limit_in_search_of_match_param(m_matchParam, limit);
+  return onig_search_with_param(m_regex, subject, subjectEnd, reinterpret_cast<const OnigUChar*>(start),
+                                subjectEnd, m_region, m_options, m_matchParam);
 }
 
 template <class C>

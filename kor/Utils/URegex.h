@@ -10,6 +10,7 @@
 // with the POSIX regex library's, and users of both would not compile.
 struct re_pattern_buffer;
 struct re_registers;
+struct OnigMatchParamStruct;
 
 namespace kor {
 
@@ -27,7 +28,9 @@ class URegex {
   // Looks for the first match that starts at or after start within the
   // subject [begin, end); anchors and look-behinds see begin as the start of
   // the text. Returns the match's offset from begin, -1 when there is none,
-  // or an Oniguruma error code (below -1).
+  // or an Oniguruma error code (below -1). A search that backtracks far
+  // more than any real text needs (see RetryLimit) gives up with an error
+  // code, so that a crafted text cannot keep it busy for hours.
   int Search(const C* begin, const C* end, const C* start);
 
   // The length of the match found by the last successful Search.
@@ -37,11 +40,13 @@ class URegex {
 
  private:
   void CreateOnigRegex();
+  static unsigned long RetryLimit(const C* start, const C* end);
 
   UBaseString<C> m_pattern;
   re_pattern_buffer* m_regex;
   re_registers* m_region;
   unsigned int m_options;
+  OnigMatchParamStruct* m_matchParam;
 };
 
 }  // namespace kor

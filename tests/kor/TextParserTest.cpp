@@ -185,6 +185,23 @@ TEST(TextParserStream, LongTexts) {
   EXPECT_LT(total, Nested(2000).size());
 }
 
+TEST(TextParserStream, BlocksOfManyMegabytes) {
+  // More than Oniguruma's default backtracking limit for one match allows.
+  std::string inside;
+  while (inside.size() < (6u << 20)) inside += "\"v\" 1.0 { x } ";
+  EXPECT_EQ(Texts({inside}), Tokens("{" + inside + "}", BLOCK));
+}
+
+TEST(TextParserStream, TextsThatWouldBacktrackForHoursEndEarly) {
+  // An unclosed block of quotes costs the block pattern time that grows
+  // with a high power of its length; the search gives up and the tokens
+  // found before it stay.
+  std::string quotes;
+  for (int i = 0; i < 4000; ++i) quotes += i % 2 ? "\"" : "{";
+  EXPECT_EQ(Texts({"a", "b"}), Tokens("a b " + quotes, BLOCK));
+  EXPECT_EQ(Texts({"a", "b"}), Tokens("a b " + std::string(100000, '{'), BLOCK));
+}
+
 TEST(TextParser, OtherGrammars) {
   const char* const all[] = {".*"};
   // Without refinements nothing is recorded; an empty match still moves on.
