@@ -1,5 +1,6 @@
 #include "lum/Image/LTgaPixels.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "lum/Image/LColor555.h"
@@ -37,6 +38,28 @@ struct ColorConverter {
   void operator()(const unsigned char* value, unsigned char* pixel) const { ConvertColor<BYTES>(value, pixel); }
 };
 
+// count values to count record pixels placed one after the other.
+template <class Convert>
+void ConvertRow(const unsigned char* data, unsigned char* place, size_t count, Convert convert) {
+  for (size_t i = 0; i < count; ++i) convert(data + i * Convert::BYTES, place + 4 * i);
+}
+
+// The common 24-bit case a word at a time: blue, green, red and the next
+// value's first byte read as one little-endian word become filler, blue,
+// green, red by a shift. The last value has no next byte to read.
+template <>
+void ConvertRow(const unsigned char* data, unsigned char* place, size_t count, ColorConverter<3> convert) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  for (; count > 1; --count, data += 3, place += 4) {
+    uint32_t value;
+    std::memcpy(&value, data, 4);
+    value = value << 8 | 0xFF;
+    std::memcpy(place, &value, 4);
+  }
+#endif
+  for (size_t i = 0; i < count; ++i) convert(data + 3 * i, place + 4 * i);
+}
+
 // Rows stored left to right, the usual case, get a loop whose strides the
 // compiler knows.
 template <class Convert>
@@ -45,7 +68,7 @@ void ConvertSpans(const unsigned char* data, LTgaCursor& cursor, size_t count, C
     LTgaCursor::Span span = cursor.Next(count - done);
     unsigned char* place = span.place;
     if (span.step == 4) {
-      for (size_t i = 0; i < span.count; ++i) convert(data + i * Convert::BYTES, place + 4 * i);
+      ConvertRow(data, place, span.count, convert);
     } else {
       for (size_t i = 0; i < span.count; ++i, place += span.step) convert(data + i * Convert::BYTES, place);
     }
