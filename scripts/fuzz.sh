@@ -3,7 +3,8 @@
 # Usage: scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]
 #   e.g. scripts/fuzz.sh fuzz_inflate 600
 # The corpus grows in fuzz/corpus-TARGET/ and findings land in fuzz/ as
-# crash-*, leak-* or timeout-* (both are git-ignored).
+# crash-*, leak-* or timeout-* (both are git-ignored). FUZZ_BUILD_DIR names
+# another build folder (default build-fuzz), so that two runs can build at once.
 set -e
 cd "$(dirname "$0")/.."
 if [ $# -lt 2 ]; then
@@ -13,14 +14,15 @@ fi
 TARGET=$1
 SECONDS_TO_RUN=$2
 shift 2
+BUILD_DIR=${FUZZ_BUILD_DIR:-build-fuzz}
 
 scripts/install-deps.sh clang libclang-rt-14-dev python3
 
 GEN=""
 command -v ninja >/dev/null 2>&1 && GEN="-G Ninja"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz $GEN -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" $GEN -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLUM_BUILD_FUZZ=ON -DLUM_BUILD_TESTS=OFF
-cmake --build build-fuzz -j 2 --target "$TARGET"
+cmake --build "$BUILD_DIR" -j 2 --target "$TARGET"
 
 CORPUS=fuzz/corpus-$TARGET
 mkdir -p "$CORPUS"
@@ -99,5 +101,5 @@ if command -v "seed_$TARGET" >/dev/null 2>&1 && [ -z "$(ls -A "$CORPUS")" ]; the
 fi
 
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
-  "build-fuzz/bin/$TARGET" -max_total_time="$SECONDS_TO_RUN" -print_final_stats=1 \
+  "$BUILD_DIR/bin/$TARGET" -max_total_time="$SECONDS_TO_RUN" -print_final_stats=1 \
   -artifact_prefix=fuzz/ "$@" "$CORPUS"

@@ -61,8 +61,6 @@ KOR_HOT_INLINE uint64_t Load64(const unsigned char* p) {
   return value;
 }
 
-KOR_HOT_INLINE void Store64(unsigned char* p, uint64_t value) { std::memcpy(p, &value, 8); }
-
 // 16 bytes that do not overlap their copy.
 KOR_HOT_INLINE void Copy16(unsigned char* to, const unsigned char* from) {
   unsigned char block[16];
