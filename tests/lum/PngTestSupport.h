@@ -9,12 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "RecordingSink.h"
-#include "TestServices.h"
-#include "kor/CoreServices/Implementations/UStream_Memory.h"
+#include "ImageReadSupport.h"
 #include "lum/Image/LLoader_Image_PNG.h"
-
-typedef std::vector<unsigned char> Bytes;
 
 Bytes ReadFile(const std::string& path);
 
@@ -59,30 +55,6 @@ Bytes PngFile(const std::vector<Bytes>& chunks);
 Bytes UnfilteredData(const RawPng& image);
 void AppendBigEndian32(Bytes& bytes, uint32_t value);
 
-// An input stream over bytes that has a name, as files have.
-class NamedStream : public kor::UStream_Memory {
- public:
-  NamedStream(const Bytes& bytes, const char* name)
-      : kor::UStream_Memory(bytes.data(), bytes.size()), m_name(name) {}
-  kor::UBaseString<unsigned char> GetName() override { return kor::UBaseString<unsigned char>(m_name.c_str()); }
-
- private:
-  std::string m_name;
-};
-
-// One decode through LLoader_Image_PNG, copied out of the record.
-struct Decoded {
-  bool ok = false;
-  bool hasPart = false;
-  int format = -1;
-  int width = 0;
-  int height = 0;
-  Bytes pixels;
-  std::string messages;  // what channel 7 delivered
-};
-
 // Runs Read (or ReadInfo) on file in fresh services and reports what it did.
 Decoded DecodeOurs(const Bytes& file, const char* name = "image.png", bool infoOnly = false);
 
-// The text channel 7 delivers for one message.
-std::string Warning(const std::string& text);

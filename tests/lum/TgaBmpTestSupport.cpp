@@ -38,37 +38,6 @@ uint64_t MemoryOutput::Serialize(const void* buffer, uint64_t size) {
   return taken;
 }
 
-std::string Warning(const std::string& text) { return "WARNING: " + text + "\r\n"; }
-
-Decoded DecodeWith(lum::LLoader_Image& loader, const Bytes& file, const char* name, bool infoOnly) {
-  Decoded result;
-  RecordingSink sink;
-  {
-    // Held by pointer: the services' destructor may raise.
-    std::unique_ptr<ScopedTestServices> services(new ScopedTestServices);
-    services->Services().GetChannel(7)->AddListener(&sink);
-    {
-      lum::LData_Image record;
-      NamedStream stream(file, name);
-      result.ok = infoOnly ? loader.ReadInfo(stream, record, nullptr) : loader.Read(stream, record, nullptr);
-      result.format = record.format;
-      if (record.imageData) {
-        result.hasPart = true;
-        result.width = record.imageData->width;
-        result.height = record.imageData->height;
-        if (record.imageData->pixels && result.ok) {
-          size_t size = static_cast<size_t>(result.width) * result.height *
-                        lum::LData_Image::BytesPerPixel(record.format);
-          result.pixels.assign(record.imageData->pixels, record.imageData->pixels + size);
-        }
-      }
-    }
-    services->Services().GetChannel(7)->RemoveListener(&sink);
-  }
-  result.messages = sink.Text();
-  return result;
-}
-
 namespace {
 
 class CountingSink : public kor::IMessageSink {

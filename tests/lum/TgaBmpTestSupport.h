@@ -8,27 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "kor/CoreServices/Implementations/UStream_Memory.h"
+#include "ImageReadSupport.h"
 #include "kor/CoreServices/Interfaces/IOutputStream.h"
-#include "lum/LLoader.h"
-
-typedef std::vector<unsigned char> Bytes;
 
 Bytes ReadFile(const std::string& path);
 void Append16(Bytes& bytes, unsigned value);
 void Append32(Bytes& bytes, uint32_t value);
 Bytes Concat(const std::vector<Bytes>& parts);
-
-// An input stream over bytes with a name, as files have.
-class NamedStream : public kor::UStream_Memory {
- public:
-  NamedStream(const Bytes& bytes, const char* name)
-      : kor::UStream_Memory(bytes.data(), bytes.size()), m_name(name) {}
-  kor::UBaseString<unsigned char> GetName() override { return kor::UBaseString<unsigned char>(m_name.c_str()); }
-
- private:
-  std::string m_name;
-};
 
 // Collects what is written, but takes only the first limit bytes.
 class MemoryOutput : public kor::IOutputStream {
@@ -45,20 +31,6 @@ class MemoryOutput : public kor::IOutputStream {
   size_t m_limit;
   Bytes m_bytes;
 };
-
-// One read through a loader, copied out of the record.
-struct Decoded {
-  bool ok = false;
-  bool hasPart = false;
-  int format = -1;
-  int width = 0;
-  int height = 0;
-  Bytes pixels;          // only after a read that succeeded with pixels
-  std::string messages;  // what channel 7 delivered
-};
-
-Decoded DecodeWith(lum::LLoader_Image& loader, const Bytes& file, const char* name = "image",
-                   bool infoOnly = false);
 
 // Many reads in one set of services, each counting what it leaves behind
 // without allocating anything itself.
@@ -78,9 +50,6 @@ class ReadProbe {
   struct Impl;
   Impl* m_impl;
 };
-
-// The text channel 7 delivers for one message.
-std::string Warning(const std::string& text);
 
 // A record of the given format and size holding pixels.
 struct RecordPixels {
