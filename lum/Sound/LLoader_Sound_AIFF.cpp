@@ -13,19 +13,19 @@ namespace {
 const uint32_t COMMON_FIELDS_SIZE = 18;
 const uint32_t SOUND_HEADER_SIZE = 8;
 
+// The sound bytes are those after the SSND header.
 struct AiffLayout {
-  uint32_t channels;
-  uint32_t bits;
-  int32_t rate;
+  LSoundLayout samples;
   uint32_t blockSize;
-  uint32_t dataSize;  // the sound bytes after the SSND header
 };
 
 void Refuse(kor::IInputStream& stream, const char* end) {
   ReportAboutSound("Can't handle file \"", stream.GetName(), end);
 }
 
-void RefuseCorrupt(kor::IInputStream& stream) { Refuse(stream, "\". Some data is corrupt or missing."); }
+const char CORRUPT[] = "\". Some data is corrupt or missing.";
+
+void RefuseCorrupt(kor::IInputStream& stream) { Refuse(stream, CORRUPT); }
 
 bool ReadCommonChunk(kor::IInputStream& stream, AiffLayout& layout) {
   uint32_t size = 0;
@@ -33,10 +33,10 @@ bool ReadCommonChunk(kor::IInputStream& stream, AiffLayout& layout) {
   if (!FindSoundChunk(stream, "COMM", SOUND_BIG_ENDIAN, size) || size < COMMON_FIELDS_SIZE ||
       stream.Serialize(fields, COMMON_FIELDS_SIZE) != COMMON_FIELDS_SIZE)
     return false;
-  layout.channels = SoundNumber16(fields, SOUND_BIG_ENDIAN);
-  layout.bits = SoundNumber16(fields + 6, SOUND_BIG_ENDIAN);
+  layout.samples.channels = SoundNumber16(fields, SOUND_BIG_ENDIAN);
+  layout.samples.bits = SoundNumber16(fields + 6, SOUND_BIG_ENDIAN);
   // The walk for SSND goes on after whatever else the chunk holds.
-  return DecodeAiffRate(fields + 8, layout.rate) && SkipSoundBytes(stream, size - COMMON_FIELDS_SIZE);
+  return DecodeAiffRate(fields + 8, layout.samples.frequency) && SkipSoundBytes(stream, size - COMMON_FIELDS_SIZE);
 }
 
 bool ReadSoundHeader(kor::IInputStream& stream, AiffLayout& layout) {
@@ -46,7 +46,7 @@ bool ReadSoundHeader(kor::IInputStream& stream, AiffLayout& layout) {
       stream.Serialize(fields, SOUND_HEADER_SIZE) != SOUND_HEADER_SIZE)
     return false;
   layout.blockSize = SoundNumber32(fields + 4, SOUND_BIG_ENDIAN);
-  layout.dataSize = size - SOUND_HEADER_SIZE;
+  layout.samples.dataSize = size - SOUND_HEADER_SIZE;
   return true;
 }
 
@@ -60,23 +60,12 @@ bool ReadLayout(kor::IInputStream& stream, AiffLayout& layout, const char* notAi
     RefuseCorrupt(stream);
     return false;
   }
-  if (layout.bits % 8 != 0) {
-    Refuse(stream, "\". Sample point depths which aren't a multiple of 8 are not supported.");
-    return false;
-  }
-  // No channels or no bits would leave the frame count undefined.
-  if (layout.channels == 0 || layout.bits == 0) {
-    RefuseCorrupt(stream);
-    return false;
-  }
-  return true;
+  return CheckSoundLayout(stream, layout.samples, CORRUPT);
 }
 
 bool ReadDescription(kor::IInputStream& stream, LData_Sound& data, AiffLayout& layout, const char* notAiff) {
   if (!ReadLayout(stream, layout, notAiff)) return false;
-  data.format = ChooseSoundFormat(stream, layout.channels, layout.bits);
-  data.frequency = layout.rate;
-  data.frameCount = CountSoundFrames(layout.dataSize, layout.channels, layout.bits);
+  DescribeSound(stream, layout.samples, data);
   return true;
 }
 
@@ -112,14 +101,14 @@ bool LLoader_Sound_AIFF::Read(kor::IInputStream& stream, LData_Sound& data, cons
                      "the support.");
     return false;
   }
-  unsigned char* samples = ReadSoundSamples(stream, layout.dataSize);
+  const LSoundLayout& sound = layout.samples;
+  unsigned char* samples = ReadSoundSamples(stream, sound);
   if (samples == nullptr) {
     RefuseCorrupt(stream);
     return false;
   }
-  if (layout.bits == 8) ShiftEightBitSamples(samples, layout.dataSize);
-  else ReverseSampleBytes(samples, layout.dataSize, layout.bits / 8);
-  data.SetSamples(samples, layout.dataSize);
+  if (sound.bits > 8) ReverseSampleBytes(samples, sound.dataSize, sound.bits / 8);
+  data.SetSamples(samples, sound.dataSize);
   return true;
   KOR_GUARD_END
 }

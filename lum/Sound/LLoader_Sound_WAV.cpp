@@ -12,21 +12,16 @@ namespace {
 const uint32_t FORMAT_FIELDS_SIZE = 16;
 const uint32_t FORMAT_TAG_PCM = 1;
 
-struct WavLayout {
-  uint32_t channels;
-  uint32_t sampleRate;
-  uint32_t bits;
-  uint32_t dataSize;
-};
-
 void Refuse(kor::IInputStream& stream, const char* end) {
   ReportAboutSound("Can't handle file \"", stream.GetName(), end);
 }
 
-void RefuseCorrupt(kor::IInputStream& stream) { Refuse(stream, "\". Some data is missing or corrupt."); }
+const char CORRUPT[] = "\". Some data is missing or corrupt.";
+
+void RefuseCorrupt(kor::IInputStream& stream) { Refuse(stream, CORRUPT); }
 
 // Leaves the stream at the start of the data chunk.
-bool ReadLayout(kor::IInputStream& stream, WavLayout& layout) {
+bool ReadLayout(kor::IInputStream& stream, LSoundLayout& layout) {
   if (!ReadSoundFileHeader(stream, "RIFF", "WAVE", SOUND_LITTLE_ENDIAN)) {
     Refuse(stream, "\". It isn't a wav file.");
     return false;
@@ -45,7 +40,7 @@ bool ReadLayout(kor::IInputStream& stream, WavLayout& layout) {
     return false;
   }
   layout.channels = SoundNumber16(fields + 2, SOUND_LITTLE_ENDIAN);
-  layout.sampleRate = SoundNumber32(fields + 4, SOUND_LITTLE_ENDIAN);
+  layout.frequency = static_cast<int32_t>(SoundNumber32(fields + 4, SOUND_LITTLE_ENDIAN));
   layout.bits = SoundNumber16(fields + 14, SOUND_LITTLE_ENDIAN);
   // A longer format chunk carries extra fields; the walk goes on after them.
   if (!SkipSoundBytes(stream, formatSize - FORMAT_FIELDS_SIZE) ||
@@ -53,23 +48,12 @@ bool ReadLayout(kor::IInputStream& stream, WavLayout& layout) {
     RefuseCorrupt(stream);
     return false;
   }
-  if (layout.bits % 8 != 0) {
-    Refuse(stream, "\". Sample point depths which aren't a multiple of 8 are not supported.");
-    return false;
-  }
-  // No channels or no bits would leave the frame count undefined.
-  if (layout.channels == 0 || layout.bits == 0) {
-    RefuseCorrupt(stream);
-    return false;
-  }
-  return true;
+  return CheckSoundLayout(stream, layout, CORRUPT);
 }
 
-bool ReadDescription(kor::IInputStream& stream, LData_Sound& data, WavLayout& layout) {
+bool ReadDescription(kor::IInputStream& stream, LData_Sound& data, LSoundLayout& layout) {
   if (!ReadLayout(stream, layout)) return false;
-  data.format = ChooseSoundFormat(stream, layout.channels, layout.bits);
-  data.frequency = static_cast<int32_t>(layout.sampleRate);
-  data.frameCount = CountSoundFrames(layout.dataSize, layout.channels, layout.bits);
+  DescribeSound(stream, layout, data);
   return true;
 }
 
@@ -77,21 +61,20 @@ bool ReadDescription(kor::IInputStream& stream, LData_Sound& data, WavLayout& la
 
 bool LLoader_Sound_WAV::ReadInfo(kor::IInputStream& stream, LData_Sound& data, const void*) {
   KOR_GUARD_BEGIN
-  WavLayout layout;
+  LSoundLayout layout;
   return ReadDescription(stream, data, layout);
   KOR_GUARD_END
 }
 
 bool LLoader_Sound_WAV::Read(kor::IInputStream& stream, LData_Sound& data, const void*) {
   KOR_GUARD_BEGIN
-  WavLayout layout;
+  LSoundLayout layout;
   if (!ReadDescription(stream, data, layout)) return false;
-  unsigned char* samples = ReadSoundSamples(stream, layout.dataSize);
+  unsigned char* samples = ReadSoundSamples(stream, layout);
   if (samples == nullptr) {
     RefuseCorrupt(stream);
     return false;
   }
-  if (layout.bits == 8) ShiftEightBitSamples(samples, layout.dataSize);
   data.SetSamples(samples, layout.dataSize);
   return true;
   KOR_GUARD_END

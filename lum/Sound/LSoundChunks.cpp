@@ -86,35 +86,48 @@ bool FindSoundChunk(kor::IInputStream& stream, const char* tag, SoundByteOrder o
   KOR_GUARD_END
 }
 
-int32_t ChooseSoundFormat(kor::IInputStream& stream, uint32_t channels, uint32_t bits) {
-  if (channels > 1) {
-    NoticeSeveralChannels(stream.GetName());
-    return SOUND_FORMAT_MULTI_CHANNEL;
-  }
-  if (bits == 8) return SOUND_FORMAT_MONO8;
-  if (bits == 16) return SOUND_FORMAT_MONO16;
-  return SOUND_FORMAT_MONO_OTHER;
-}
-
-uint32_t CountSoundFrames(uint32_t size, uint32_t channels, uint32_t bits) {
-  assure(channels != 0 && bits >= 8);
-  return size / channels / (bits / 8);
-}
-
-unsigned char* ReadSoundSamples(kor::IInputStream& stream, uint32_t size) {
+bool CheckSoundLayout(kor::IInputStream& stream, const LSoundLayout& layout, const char* corruptSuffix) {
   KOR_GUARD_BEGIN
+  if (layout.bits % 8 != 0) {
+    ReportAboutSound("Can't handle file \"", stream.GetName(),
+                     "\". Sample point depths which aren't a multiple of 8 are not supported.");
+    return false;
+  }
+  if (layout.channels == 0 || layout.bits == 0) {
+    ReportAboutSound("Can't handle file \"", stream.GetName(), corruptSuffix);
+    return false;
+  }
+  return true;
+  KOR_GUARD_END
+}
+
+void DescribeSound(kor::IInputStream& stream, const LSoundLayout& layout, LData_Sound& data) {
+  KOR_GUARD_BEGIN
+  assure(layout.channels != 0 && layout.bits >= 8);
+  if (layout.channels > 1) {
+    NoticeSeveralChannels(stream.GetName());
+    data.format = SOUND_FORMAT_MULTI_CHANNEL;
+  } else {
+    data.format = layout.bits == 8 ? SOUND_FORMAT_MONO8 : layout.bits == 16 ? SOUND_FORMAT_MONO16 : SOUND_FORMAT_MONO_OTHER;
+  }
+  data.frequency = layout.frequency;
+  data.frameCount = layout.dataSize / layout.channels / (layout.bits / 8);
+  KOR_GUARD_END
+}
+
+unsigned char* ReadSoundSamples(kor::IInputStream& stream, const LSoundLayout& layout) {
+  KOR_GUARD_BEGIN
+  const uint32_t size = layout.dataSize;
   if (size > BytesLeft(stream)) return nullptr;
   unsigned char* samples = new unsigned char[size == 0 ? 1 : size];
   if (!ReadBytes(stream, samples, size)) {
     delete[] samples;
     return nullptr;
   }
+  if (layout.bits == 8)
+    for (uint32_t i = 0; i < size; ++i) samples[i] = static_cast<unsigned char>(samples[i] + 129);
   return samples;
   KOR_GUARD_END
-}
-
-void ShiftEightBitSamples(unsigned char* samples, uint32_t size) {
-  for (uint32_t i = 0; i < size; ++i) samples[i] = static_cast<unsigned char>(samples[i] + 129);
 }
 
 }  // namespace lum

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "kor/CoreServices/Interfaces/IInputStream.h"
+#include "lum/Sound/LData_Sound.h"
 
 namespace lum {
 
@@ -32,19 +33,26 @@ bool FindSoundChunk(kor::IInputStream& stream, const char* tag, SoundByteOrder o
 // Skips size bytes; false when the stream has fewer left.
 bool SkipSoundBytes(kor::IInputStream& stream, uint64_t size);
 
-// The record's layout code for channels of bits each; a layout with
-// several channels gives its notice on the stream's name.
-int32_t ChooseSoundFormat(kor::IInputStream& stream, uint32_t channels, uint32_t bits);
+// The samples of a file as its chunks describe them.
+struct LSoundLayout {
+  uint32_t channels;
+  uint32_t bits;
+  int32_t frequency;
+  uint32_t dataSize;  // bytes of samples
+};
 
-// The frames that size bytes hold; channels and bits must not be zero.
-uint32_t CountSoundFrames(uint32_t size, uint32_t channels, uint32_t bits);
+// Refuses what the record cannot hold: depths that are not whole bytes
+// with their own message, no channels or no bits (the frame count would
+// divide by zero) with the format's corrupt-data suffix.
+bool CheckSoundLayout(kor::IInputStream& stream, const LSoundLayout& layout, const char* corruptSuffix);
 
-// A new array of size bytes filled from the stream, or null when the
-// stream ends first.
-unsigned char* ReadSoundSamples(kor::IInputStream& stream, uint32_t size);
+// Format, frequency and frame count of a checked layout into the record; a
+// layout with several channels gives its notice on the stream's name.
+void DescribeSound(kor::IInputStream& stream, const LSoundLayout& layout, LData_Sound& data);
 
-// Adds 129 modulo 256 to every byte: how both formats store 8-bit samples
-// in the record.
-void ShiftEightBitSamples(unsigned char* samples, uint32_t size);
+// A new array of the layout's sample bytes filled from the stream, 8-bit
+// samples raised by 129 modulo 256 as both formats store them in the
+// record; null when the stream ends first.
+unsigned char* ReadSoundSamples(kor::IInputStream& stream, const LSoundLayout& layout);
 
 }  // namespace lum
