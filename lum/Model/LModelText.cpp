@@ -81,7 +81,15 @@ bool ReadMeshArray(kor::UTextParserCursor& cursor, uint64_t count, uint64_t toke
   return true;
 }
 
-bool ReadMeshBlock(const kor::UString& block, LModelMesh& mesh) {
+// The array blocks a mesh block holds.
+struct MeshBlocksSeen {
+  bool vertices = false;
+  bool normals = false;
+  bool texCoords = false;
+  bool triangles = false;
+};
+
+bool ReadMeshBlock(const kor::UString& block, LModelMesh& mesh, MeshBlocksSeen& seen) {
   UBlockParser parser(block);
   kor::UTextParserCursor& cursor = parser.GetCursor();
   uint64_t vertices = mesh.numVertices;
@@ -89,24 +97,45 @@ bool ReadMeshBlock(const kor::UString& block, LModelMesh& mesh) {
   bool ok = true;
   while (ok && cursor.HasToken()) {
     cursor.ReadToken(word);
-    if (word == "name") cursor.ReadToken(mesh.name);
-    else if (word == "material") cursor.ReadToken(mesh.material);
-    else if (word == "18dop") ReadFloats(cursor, mesh.bounds, MODEL_BOUNDS_NUM);
-    else if (word == "vertices") ok = ReadMeshArray(cursor, vertices * 3, 1, mesh, &LModelMesh::SetPositions);
-    else if (word == "normals") ok = ReadMeshArray(cursor, vertices * 3, 1, mesh, &LModelMesh::SetNormals);
-    else if (word == "texCoords")
-      ok = ReadMeshArray(cursor, mesh.numTexCoordSets * vertices * 2, 1, mesh, &LModelMesh::SetTexCoords);
-    else if (word == "weightCounts") ok = ReadMeshArray(cursor, vertices, 1, mesh, &LModelMesh::SetWeightCounts);
-    else if (word == "weights") ok = ReadMeshArray(cursor, mesh.numWeights, 2, mesh, &LModelMesh::SetWeights);
-    else if (word == "triangles")
-      ok = ReadMeshArray(cursor, uint64_t(mesh.numTriangles) * 3, 1, mesh, &LModelMesh::SetTriangles);
+    if (word == "name") {
+      cursor.ReadToken(mesh.name);
+    } else if (word == "material") {
+      cursor.ReadToken(mesh.material);
+    } else if (word == "18dop") {
+      ReadFloats(cursor, mesh.bounds, MODEL_BOUNDS_NUM);
+    } else if (word == "vertices") {
+      ok = seen.vertices = ReadMeshArray(cursor, vertices * 3, 1, mesh, &LModelMesh::SetPositions);
+    } else if (word == "normals") {
+      ok = seen.normals = ReadMeshArray(cursor, vertices * 3, 1, mesh, &LModelMesh::SetNormals);
+    } else if (word == "texCoords") {
+      ok = seen.texCoords =
+          ReadMeshArray(cursor, mesh.numTexCoordSets * vertices * 2, 1, mesh, &LModelMesh::SetTexCoords);
+    } else if (word == "weightCounts") {
+      ok = ReadMeshArray(cursor, vertices, 1, mesh, &LModelMesh::SetWeightCounts);
+    } else if (word == "weights") {
+      ok = ReadMeshArray(cursor, mesh.numWeights, 2, mesh, &LModelMesh::SetWeights);
+    } else if (word == "triangles") {
+      ok = seen.triangles = ReadMeshArray(cursor, uint64_t(mesh.numTriangles) * 3, 1, mesh, &LModelMesh::SetTriangles);
+    }
   }
   return ok;
 }
 
-bool HasRequiredArrays(const LModelMesh& mesh) {
-  if (mesh.numVertices > 0 && (mesh.positions == nullptr || mesh.normals == nullptr)) return false;
-  if (mesh.numTexCoordSets > 0 && mesh.texCoords == nullptr) return false;
+// The blocks the counts call for were all given; a block of no values
+// counts as given even though it leaves its array empty.
+bool HasRequiredBlocks(const LModelMesh& mesh, const MeshBlocksSeen& seen) {
+  if (mesh.numVertices > 0 && (!seen.vertices || !seen.normals)) return false;
+  if (mesh.numTexCoordSets > 0 && !seen.texCoords) return false;
+  return mesh.numTriangles == 0 || seen.triangles;
+}
+
+// Every array that holds values is there to be written. Arrays of no
+// values may be absent: a binary file gives none for them.
+bool HasArraysToWrite(const LModelMesh& mesh) {
+  const uint64_t vertices = mesh.numVertices;
+  if (vertices > 0 && (mesh.positions == nullptr || mesh.normals == nullptr)) return false;
+  if (mesh.numTexCoordSets * vertices > 0 && mesh.texCoords == nullptr) return false;
+  if (mesh.numWeights > 0 && (mesh.weights == nullptr || (vertices > 0 && mesh.weightCounts == nullptr))) return false;
   return mesh.numTriangles == 0 || mesh.triangles != nullptr;
 }
 
@@ -130,7 +159,8 @@ bool ReadMesh(kor::UTextParserCursor& cursor, LData_Model& data, bool infoOnly) 
   }
   kor::UString block;
   cursor.ReadToken(block);
-  return ReadMeshBlock(block, mesh) && HasRequiredArrays(mesh);
+  MeshBlocksSeen seen;
+  return ReadMeshBlock(block, mesh, seen) && HasRequiredBlocks(mesh, seen);
 }
 
 bool ReadBone(kor::UTextParserCursor& cursor, LData_Model& data, bool infoOnly) {
@@ -225,7 +255,7 @@ bool WriteModelText(kor::IOutputStream& stream, const LData_Model& data) {
   out.Format("numMeshes %d\r\n", data.numMeshes);
   for (int j = 0; j < data.numMeshes; ++j) {
     const LModelMesh& mesh = data.meshes[j];
-    if (!HasRequiredArrays(mesh) || (mesh.numWeights > 0 && (!mesh.weightCounts || !mesh.weights))) return false;
+    if (!HasArraysToWrite(mesh)) return false;
     if (j > 0) out.WriteText("\r\n");
     out.Format("mesh %d %u %u %u %u {\r\n", j, mesh.numVertices, mesh.numTriangles, mesh.numTexCoordSets,
                mesh.numWeights);

@@ -201,6 +201,30 @@ TEST_F(ModelFiles, WrittenModelsReadBackInBothForms) {
   EXPECT_EQ("", TakeMessages());
 }
 
+// Sets and weights over no vertices: arrays of no values, which a binary
+// file leaves out, still carry their counts through both forms.
+TEST_F(ModelFiles, MeshWithoutVerticesTravelsThroughBothForms) {
+  LData_Model original;
+  original.NewMeshes(1);
+  LModelMesh& mesh = original.meshes[0];
+  mesh.numTexCoordSets = 2;
+  mesh.numWeights = 1;
+  mesh.SetWeights(NewArray(std::vector<LModelWeight>{{0, 0.5f}}));
+  LData_Model fromBinary;
+  ASSERT_TRUE(Read(Written(original, BINARY_FORM), fromBinary));
+  ASSERT_EQ(nullptr, fromBinary.meshes[0].texCoords);
+  LData_Model fromText;
+  ASSERT_TRUE(Read(Written(fromBinary, TEXT_FORM), fromText));
+  EXPECT_EQ(2u, fromText.meshes[0].numTexCoordSets);
+  EXPECT_EQ(1u, fromText.meshes[0].numWeights);
+  EXPECT_EQ(0.5f, fromText.meshes[0].weights[0].weight);
+  // A block the counts call for must still be there, even when empty.
+  ReadText(TEXT_HEAD + "numMeshes 1 mesh 0 0 0 2 0 { texCoords { } }", true);
+  EXPECT_EQ(CantHandle("model", "\". Some data is missing or corrupt."),
+            ReadText(TEXT_HEAD + "numMeshes 1 mesh 0 0 0 2 0 { }", false));
+  EXPECT_EQ("", TakeMessages());
+}
+
 TEST_F(ModelFiles, TextFormLayout) {
   LData_Model model;
   model.NewBones(1);
