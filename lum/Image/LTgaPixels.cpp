@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "lum/Image/LColor555.h"
 #include "lum/Image/LStreamBytes.h"
 
@@ -44,11 +48,45 @@ void ConvertRow(const unsigned char* data, unsigned char* place, size_t count, C
   for (size_t i = 0; i < count; ++i) convert(data + i * Convert::BYTES, place + 4 * i);
 }
 
-// The common 24-bit case a word at a time: blue, green, red and the next
-// value's first byte read as one little-endian word become filler, blue,
-// green, red by a shift. The last value has no next byte to read.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// Four 24-bit values per shuffle: blue, green, red move up a byte each and
+// filler 255 goes below them. Each step reads 16 bytes and uses 12, so it
+// stops while two values more than it takes are left. Returns the values
+// done.
+__attribute__((target("ssse3"))) size_t ConvertRowShuffled(const unsigned char* data, unsigned char* place,
+                                                             size_t count) {
+  const __m128i order = _mm_setr_epi8(-1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11);
+  const __m128i filler = _mm_set1_epi32(0xFF);
+  size_t done = 0;
+  for (; count - done >= 6; done += 4) {
+    __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 3 * done));
+    __m128i pixels = _mm_or_si128(_mm_shuffle_epi8(values, order), filler);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(place + 4 * done), pixels);
+  }
+  return done;
+}
+
+bool CanShuffle() {
+  static const bool supported = __builtin_cpu_supports("ssse3");
+  return supported;
+}
+#define LUM_TGA_SHUFFLE 1
+#endif
+
+// The common 24-bit case: by shuffles where the processor has them, else a
+// word at a time, where blue, green, red and the next value's first byte
+// read as one little-endian word become filler, blue, green, red by a
+// shift. The last value has no next byte to read.
 template <>
 void ConvertRow(const unsigned char* data, unsigned char* place, size_t count, ColorConverter<3> convert) {
+#ifdef LUM_TGA_SHUFFLE
+  if (CanShuffle()) {
+    size_t done = ConvertRowShuffled(data, place, count);
+    data += 3 * done;
+    place += 4 * done;
+    count -= done;
+  }
+#endif
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   for (; count > 1; --count, data += 3, place += 4) {
     uint32_t value;
