@@ -7,20 +7,6 @@
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
 
-// The PNG benchmark's copy of stb_image holds its PNG decoder only; this
-// one, private to this file, holds the GIF decoder.
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_GIF
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#endif
-#include <stb/stb_image.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
-
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -30,6 +16,7 @@
 #include <string>
 
 #include "BenchInputs.h"
+#include "StbDecode.h"
 #include "kor/CoreServices/Implementations/UStream_Memory.h"
 #include "lum/Image/LLoader_Image_GIF.h"
 
@@ -188,15 +175,7 @@ void DecodeGiflib(benchmark::State& state, const GifInput* input) {
 }
 
 void DecodeStb(benchmark::State& state, const GifInput* input) {
-  for (auto _ : state) {
-    int width, height, channels;
-    stbi_uc* image = stbi_load_from_memory(input->file.data(), static_cast<int>(input->file.size()), &width,
-                                           &height, &channels, 4);
-    if (image == nullptr) state.SkipWithError("stb_image failed");
-    benchmark::DoNotOptimize(image);
-    stbi_image_free(image);
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * input->screenBytes);
+  BenchmarkStbDecode(state, input->file, 4, input->screenBytes);
 }
 
 void Register(const BenchInputs&) {

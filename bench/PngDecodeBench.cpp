@@ -7,10 +7,6 @@
 #include <benchmark/benchmark.h>
 #include <png.h>
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#include <stb/stb_image.h>
-
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
@@ -21,6 +17,7 @@
 #include <string>
 
 #include "BenchInputs.h"
+#include "StbDecode.h"
 #include "kor/CoreServices/Implementations/UStream_Memory.h"
 #include "lum/Image/LLoader_Image_PNG.h"
 
@@ -168,15 +165,7 @@ void DecodeLibpng(benchmark::State& state, const PngInput* input) {
 }
 
 void DecodeStb(benchmark::State& state, const PngInput* input) {
-  for (auto _ : state) {
-    int width, height, channels;
-    stbi_uc* image = stbi_load_from_memory(input->file.data(), static_cast<int>(input->file.size()), &width,
-                                           &height, &channels, 0);
-    if (image == nullptr) state.SkipWithError("stb_image failed");
-    benchmark::DoNotOptimize(image);
-    stbi_image_free(image);
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * input->sampleBytes);
+  BenchmarkStbDecode(state, input->file, 0, input->sampleBytes);
 }
 
 void Register(const BenchInputs&) {

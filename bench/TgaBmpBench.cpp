@@ -5,14 +5,6 @@
 // own layout; throughput counts the decoded pixels at 4 bytes each.
 #include <benchmark/benchmark.h>
 
-// A private copy of stb_image with the two formats only: another topic may
-// build the library's shared one for other formats.
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_BMP
-#define STBI_ONLY_TGA
-#include <stb/stb_image.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +13,7 @@
 #include <string>
 
 #include "BenchInputs.h"
+#include "StbDecode.h"
 #include "kor/CoreServices/Interfaces/IOutputStream.h"
 #include "kor/CoreServices/Implementations/UStream_Memory.h"
 #include "lum/Image/LLoader_Image_BMP.h"
@@ -76,11 +69,10 @@ Bytes GeneratedFile(lum::LLoader_Image& writer, int format, int width, int heigh
   return output.m_bytes;
 }
 
-bool StbDecodes(const Bytes& file, int64_t& pixelBytes) {
-  int width, height, channels;
-  stbi_uc* image = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &width, &height, &channels, 0);
-  if (image == nullptr) return false;
-  stbi_image_free(image);
+// stb_image reads the file; its pixels counted at 4 bytes.
+bool StbReads(const Bytes& file, int64_t& pixelBytes) {
+  int width, height;
+  if (!StbDecodes(file, 0, width, height)) return false;
   pixelBytes = int64_t(width) * height * 4;
   return true;
 }
@@ -104,12 +96,12 @@ std::vector<ImageInput> InputsOf(const char* extension, const char* folder, lum:
             [](const ImageInput& a, const ImageInput& b) { return a.file.size() > b.file.size(); });
   std::vector<ImageInput> usable;
   for (ImageInput& input : found)
-    if (usable.size() < 3 && OursDecodes(loader, input.file) && StbDecodes(input.file, input.pixelBytes))
+    if (usable.size() < 3 && OursDecodes(loader, input.file) && StbReads(input.file, input.pixelBytes))
       usable.push_back(std::move(input));
   for (int format : {lum::TEXTURE_FORMAT_X8B8G8R8, lum::TEXTURE_FORMAT_A8B8G8R8}) {
     const char* kind = format == lum::TEXTURE_FORMAT_X8B8G8R8 ? "24" : "32";
     ImageInput input{std::string("generated-") + kind + "bit-2048x1536", GeneratedFile(loader, format, 2048, 1536), 0};
-    if (StbDecodes(input.file, input.pixelBytes)) usable.push_back(std::move(input));
+    if (StbReads(input.file, input.pixelBytes)) usable.push_back(std::move(input));
   }
   return usable;
 }
@@ -128,15 +120,7 @@ void DecodeOurs(benchmark::State& state, lum::LLoader_Image* loader, const Image
 }
 
 void DecodeStb(benchmark::State& state, const ImageInput* input) {
-  for (auto _ : state) {
-    int width, height, channels;
-    stbi_uc* image = stbi_load_from_memory(input->file.data(), static_cast<int>(input->file.size()), &width,
-                                           &height, &channels, 0);
-    if (image == nullptr) state.SkipWithError("stb_image failed");
-    benchmark::DoNotOptimize(image);
-    stbi_image_free(image);
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * input->pixelBytes);
+  BenchmarkStbDecode(state, input->file, 0, input->pixelBytes);
 }
 
 void RegisterFormat(const char* operation, const std::vector<ImageInput>& inputs, lum::LLoader_Image* loader) {
