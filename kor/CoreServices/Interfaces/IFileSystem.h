@@ -34,7 +34,10 @@ class IFileSystem {
   virtual uint64_t GetFileSize(const UBaseString<unsigned char>& path) = 0;
   virtual bool ExistsFile(const UBaseString<unsigned char>& path) = 0;
   virtual bool Delete(const UBaseString<unsigned char>& path) = 0;
-  // Without the overwrite flag an existing destination makes both fail.
+  // Without the overwrite flag an existing destination makes both fail. A
+  // file copied onto itself, under any spelling of its path, stays as it is
+  // and the copy fails with a warning; moved onto itself it stays in place,
+  // which counts as done when the overwrite flag is set.
   virtual bool Copy(const UBaseString<unsigned char>& destination,
                     const UBaseString<unsigned char>& source, bool overwrite,
                     FileProgressCallback callback) = 0;
@@ -49,6 +52,11 @@ class IFileSystem {
   virtual UArray<UBaseString<unsigned char>> FindFiles(const UBaseString<unsigned char>& directory,
                                                       const UBaseString<unsigned char>& pattern,
                                                       bool recursive) = 0;
+
+  // Closes a writer that CreateFileWriter of this file system made, writing
+  // out what it still holds: true when every byte it was ever given reached
+  // the file. A stream of other origin is closed and counts as failed.
+  virtual bool CloseFileWriter(IOutputStream& writer) = 0;
 };
 
 }  // namespace kor

@@ -7,10 +7,11 @@ UFileANSI::UFileANSI(std::FILE* file, const UBaseString<unsigned char>& name)
 
 UFileANSI::~UFileANSI() noexcept(false) { Close(); }
 
-void UFileANSI::Close() {
-  if (m_file == nullptr) return;
-  std::fclose(m_file);
+bool UFileANSI::Close() {
+  if (m_file == nullptr) return true;
+  bool closed = std::fclose(m_file) == 0;
   m_file = nullptr;
+  return closed;
 }
 
 }  // namespace kor

@@ -16,8 +16,9 @@ class UFileANSI {
   UFileANSI& operator=(const UFileANSI&) = delete;
   ~UFileANSI() noexcept(false);
 
-  // Closes the file once; later calls do nothing.
-  void Close();
+  // Closes the file once; later calls do nothing. False when the close
+  // failed (bytes still buffered could not be written out).
+  bool Close();
   bool IsOpen() const { return m_file != nullptr; }
   std::FILE* GetFile() const { return m_file; }
   const UBaseString<unsigned char>& GetName() const { return m_name; }

@@ -1,6 +1,9 @@
 #include "kor/CoreServices/Implementations/ANSI/UFileSystem_ANSI.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #ifdef _WIN32
 #include <direct.h>
@@ -12,6 +15,9 @@
 #include "kor/CoreServices/Implementations/ANSI/UFileReader_ANSI.h"
 #include "kor/CoreServices/Implementations/ANSI/UFileWriter_ANSI.h"
 #include "kor/CoreServices/Implementations/UArchivePath.h"
+#include "kor/CoreServices/Implementations/UMessageChannel.h"
+#include "kor/CoreServices/Implementations/UMessageWriter.h"
+#include "kor/CoreServices/Interfaces/ICoreServices.h"
 #include "kor/ErrorDescription.h"
 #include "kor/Utils/UScopedObject.h"
 
@@ -28,12 +34,33 @@ int MakeDir(const char* path) { return _mkdir(path); }
 int RemoveDir(const char* path) { return _rmdir(path); }
 int ChangeDir(const char* path) { return _chdir(path); }
 char* CurrentDir(char* buffer, int size) { return _getcwd(buffer, size); }
+const int FULL_PATH_BUFFER = _MAX_PATH;
+// The absolute spelling of a path; names differing only in case are one file.
+bool FullPath(const char* path, char* buffer) { return _fullpath(buffer, path, FULL_PATH_BUFFER) != nullptr; }
+bool SamePathText(const char* a, const char* b) { return _stricmp(a, b) == 0; }
 #else
 int MakeDir(const char* path) { return mkdir(path, 0777); }
 int RemoveDir(const char* path) { return rmdir(path); }
 int ChangeDir(const char* path) { return chdir(path); }
 char* CurrentDir(char* buffer, int size) { return getcwd(buffer, static_cast<size_t>(size)); }
+const int FULL_PATH_BUFFER = PATH_MAX;
+// The absolute, symlink-free spelling of an existing file's path.
+bool FullPath(const char* path, char* buffer) { return realpath(path, buffer) != nullptr; }
+bool SamePathText(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
 #endif
+
+// Whether two paths name one existing file, however each is spelt (./x,
+// dir/../x, absolute): copying a file onto itself would empty it first.
+bool NameOneFile(const UBaseString<unsigned char>& first, const UBaseString<unsigned char>& second) {
+  char a[FULL_PATH_BUFFER], b[FULL_PATH_BUFFER];
+  return FullPath(first.GetText(), a) && FullPath(second.GetText(), b) && SamePathText(a, b);
+}
+
+void WarnCopyOntoItself(const UBaseString<unsigned char>& path) {
+  ICoreServices* services = GetCoreServices();
+  UMessageWriter(services ? services->GetChannel(7) : nullptr, "Can't copy the file \"")
+      << path << "\" onto itself.";
+}
 
 // On POSIX systems fopen opens a directory too and only its first read
 // fails; a directory must count as absent here as it does on Windows, or
@@ -155,6 +182,10 @@ bool UFileSystem_ANSI::Copy(const UBaseString<unsigned char>& destination,
 bool UFileSystem_ANSI::CopyContents(const UBaseString<unsigned char>& destination,
                                     const UBaseString<unsigned char>& source, bool overwrite,
                                     FileProgressCallback callback) {
+  if (NameOneFile(destination, source)) {
+    WarnCopyOntoItself(source);
+    return false;
+  }
   UScopedObject<IInputStream> reader(CreateFileReader(source));
   if (reader.Get() == nullptr || !reader->IsOpen()) return false;
   uint64_t total = reader->GetSize();
@@ -172,10 +203,22 @@ bool UFileSystem_ANSI::Move(const UBaseString<unsigned char>& destination,
                             FileProgressCallback callback) {
   KOR_GUARD_BEGIN
   if (callback) callback(0.0f);
-  bool moved = Copy(destination, source, overwrite, callback);
-  if (moved && !Delete(source)) {
-    Delete(destination);
-    moved = false;
+  bool moved;
+  if (NameOneFile(destination, source)) {
+    // Already where it should be; only an existing destination's refusal applies.
+    moved = overwrite;
+  } else if (overwrite && ExistsFile(source) && std::rename(source.GetText(), destination.GetText()) == 0) {
+    // A rename replaces the destination in one step: it is never seen half
+    // written, and a failed move leaves it as it was.
+    moved = true;
+  } else {
+    // Across volumes, or without the overwrite flag, which the copy's writer
+    // honours where a rename would replace silently.
+    moved = Copy(destination, source, overwrite, callback);
+    if (moved && !Delete(source)) {
+      Delete(destination);
+      moved = false;
+    }
   }
   if (callback) callback(1.0f);
   return moved;
@@ -212,6 +255,14 @@ const UBaseString<unsigned char>& UFileSystem_ANSI::GetWorkingDirectory() {
   m_workingDirectory = buffer;
   m_workingDirectory.Append("/");
   return m_workingDirectory;
+  KOR_GUARD_END
+}
+
+bool UFileSystem_ANSI::CloseFileWriter(IOutputStream& writer) {
+  KOR_GUARD_BEGIN
+  if (UFileWriter_ANSI* own = dynamic_cast<UFileWriter_ANSI*>(&writer)) return own->Finish();
+  writer.Close();
+  return false;
   KOR_GUARD_END
 }
 

@@ -28,7 +28,8 @@ class UFileSystem_ANSI : public IFileSystem {
   // copied out; progress after every piece of at most 1024 bytes.
   bool Copy(const UBaseString<unsigned char>& destination, const UBaseString<unsigned char>& source,
             bool overwrite, FileProgressCallback callback) override;
-  // Always a copy followed by deleting the source; no rename.
+  // With the overwrite flag a rename where one can be made; otherwise (and
+  // across volumes) a copy followed by deleting the source.
   bool Move(const UBaseString<unsigned char>& destination, const UBaseString<unsigned char>& source,
             bool overwrite, FileProgressCallback callback) override;
   bool MakeDirectory(const UBaseString<unsigned char>& path) override;
@@ -41,6 +42,7 @@ class UFileSystem_ANSI : public IFileSystem {
   UArray<UBaseString<unsigned char>> FindFiles(const UBaseString<unsigned char>& directory,
                                               const UBaseString<unsigned char>& pattern,
                                               bool recursive) override;
+  bool CloseFileWriter(IOutputStream& writer) override;
 
  private:
   bool CopyContents(const UBaseString<unsigned char>& destination,

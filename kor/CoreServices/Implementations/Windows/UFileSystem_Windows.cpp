@@ -2,8 +2,11 @@
 
 #include "Win32Kernel.h"
 #include "kor/CoreServices/Implementations/UArchivePath.h"
+#include "kor/CoreServices/Implementations/UMessageChannel.h"
+#include "kor/CoreServices/Implementations/UMessageWriter.h"
 #include "kor/CoreServices/Implementations/Windows/UFileReader_Windows.h"
 #include "kor/CoreServices/Implementations/Windows/UFileWriter_Windows.h"
+#include "kor/CoreServices/Interfaces/ICoreServices.h"
 #include "kor/ErrorDescription.h"
 
 namespace kor {
@@ -12,6 +15,56 @@ namespace platform_windows {
 namespace {
 
 enum { WORKING_DIRECTORY_BUFFER = 4096 };
+
+bool IsSeparator(unsigned char c) { return c == '/' || c == '\\'; }
+
+bool IsAbsolute(const char* path) {
+  return IsSeparator(static_cast<unsigned char>(path[0])) || (path[0] != '\0' && path[1] == ':');
+}
+
+// A path as the system itself resolves it, without asking the disk: made
+// absolute against the process's current directory (not the cache, which
+// may hold a relative path), one separator, no "." and no ".." components.
+UBaseString<unsigned char> FullPath(const UBaseString<unsigned char>& path) {
+  UBaseString<unsigned char> joined;
+  if (!IsAbsolute(path.GetText())) {
+    char current[WORKING_DIRECTORY_BUFFER] = {};
+    DWORD length = GetCurrentDirectoryA(WORKING_DIRECTORY_BUFFER, current);
+    if (length > 0 && length < WORKING_DIRECTORY_BUFFER) joined = current;
+    joined.Append("/");
+  }
+  joined.Append(path);
+  // Components are copied one by one; ".." takes the last one back.
+  UArray<unsigned char> out;
+  const char* text = joined.GetText();
+  for (int start = 0; text[start] != '\0';) {
+    int end = start;
+    while (text[end] != '\0' && !IsSeparator(static_cast<unsigned char>(text[end]))) ++end;
+    int length = end - start;
+    if (length == 2 && text[start] == '.' && text[start + 1] == '.') {
+      int slash = out.GetNum() - 1;
+      while (slash > 0 && out[slash] != '/') --slash;
+      if (slash >= 0) out.Erase(slash, out.GetNum() - slash);
+    } else if (length > 0 && !(length == 1 && text[start] == '.')) {
+      out.Add('/');
+      for (int i = start; i < end; ++i) out.Add(static_cast<unsigned char>(text[i]));
+    }
+    start = text[end] == '\0' ? end : end + 1;
+  }
+  out.Add('\0');
+  return UBaseString<unsigned char>(reinterpret_cast<const char*>(out.GetData()));
+}
+
+// Whether two paths name one file, however each is spelt (./x, dir/../x,
+// absolute, backslashes): copying a file onto itself would empty it first.
+bool NameOneFile(const UBaseString<unsigned char>& first, const UBaseString<unsigned char>& second) {
+  UBaseString<unsigned char> a = FullPath(first), b = FullPath(second);
+#ifdef _WIN32
+  return lstrcmpiA(a.GetText(), b.GetText()) == 0;  // names differing in case are one file
+#else
+  return a == b;
+#endif
+}
 
 // Exclusive: a file that someone else holds open without sharing does not open.
 HANDLE OpenForReading(const UBaseString<unsigned char>& path) {
@@ -115,6 +168,12 @@ bool UFileSystem_Windows::Copy(const UBaseString<unsigned char>& destination,
                                FileProgressCallback callback) {
   KOR_GUARD_BEGIN
   if (callback) callback(0.0f);
+  if (NameOneFile(destination, source)) {
+    ICoreServices* services = GetCoreServices();
+    UMessageWriter(services ? services->GetChannel(7) : nullptr, "Can't copy the file \"")
+        << source << "\" onto itself.";
+    return false;
+  }
   BOOL cancel = FALSE;
   bool copied = CopyFileExA(source.GetText(), destination.GetText(),
                             callback ? &ReportCopyProgress : nullptr, &callback, &cancel,
@@ -129,6 +188,11 @@ bool UFileSystem_Windows::Move(const UBaseString<unsigned char>& destination,
                                FileProgressCallback callback) {
   KOR_GUARD_BEGIN
   if (callback) callback(0.0f);
+  // Already where it should be; only an existing destination's refusal applies.
+  if (NameOneFile(destination, source)) {
+    if (callback) callback(1.0f);
+    return overwrite;
+  }
   DWORD flags = MOVEFILE_WRITE_THROUGH | (overwrite ? MOVEFILE_REPLACE_EXISTING : 0);
   bool moved = MoveFileExA(source.GetText(), destination.GetText(), flags) != FALSE;
   // The rename is refused across volumes: copy, then delete the source, and
@@ -174,6 +238,14 @@ const UBaseString<unsigned char>& UFileSystem_Windows::GetWorkingDirectory() {
   m_workingDirectory = buffer;
   m_workingDirectory.Append("/");
   return m_workingDirectory;
+  KOR_GUARD_END
+}
+
+bool UFileSystem_Windows::CloseFileWriter(IOutputStream& writer) {
+  KOR_GUARD_BEGIN
+  if (UFileWriter_Windows* own = dynamic_cast<UFileWriter_Windows*>(&writer)) return own->Finish();
+  writer.Close();
+  return false;
   KOR_GUARD_END
 }
 

@@ -38,6 +38,7 @@ class UFileSystem_Windows : public IFileSystem {
   UArray<UBaseString<unsigned char>> FindFiles(const UBaseString<unsigned char>& directory,
                                               const UBaseString<unsigned char>& pattern,
                                               bool recursive) override;
+  bool CloseFileWriter(IOutputStream& writer) override;
 
  private:
   int m_initialised;
