@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ImageFiles.h"
+#include "OutputFile.h"
 #include "kor/CoreServices/Interfaces/IFileSystem.h"
 #include "kor/Utils/UMemory.h"
 #include "lum/LData_Image.h"
@@ -76,6 +77,29 @@ bool ParseOptions(int argc, char** argv, lum::LImageSaveOptions& options) {
   return true;
 }
 
+// The 8-bit format of a 16-bit integer one; -1 for any other.
+int EightBitFormatOf(int format) {
+  switch (format) {
+    case lum::TEXTURE_FORMAT_A16B16G16R16: return lum::TEXTURE_FORMAT_A8B8G8R8;
+    case lum::TEXTURE_FORMAT_L16: return lum::TEXTURE_FORMAT_L8;
+    default: return -1;
+  }
+}
+
+// Every 16-bit value becomes value / 257, as the plug-in turns 16-bit
+// channels into the host's 8 bits; the channels keep their order.
+void NarrowTo8Bits(lum::LData_Image& data, int format) {
+  lum::LData_ImagePart& part = *data.imageData;
+  const size_t values = static_cast<size_t>(part.width) * part.height *
+                        static_cast<size_t>(lum::LData_Image::BytesPerPixel(format));
+  unsigned char* narrow = new unsigned char[values ? values : 1];
+  const unsigned char* wide = part.pixels;
+  for (size_t i = 0; i < values; ++i, wide += 2)
+    narrow[i] = static_cast<unsigned char>((wide[0] | (wide[1] << 8)) / 257);
+  part.SetPixels(narrow);
+  data.format = format;
+}
+
 }  // namespace
 
 int Encode(kor::ICoreServices& services, int argc, char** argv) {
@@ -103,17 +127,21 @@ int Encode(kor::ICoreServices& services, int argc, char** argv) {
     std::fprintf(stderr, "lumconv: cannot read an image from %s\n", argv[0]);
     return 1;
   }
+  const int eightBit = EightBitFormatOf(data.format);
+  if (!writer->CanWrite(data.format) && eightBit >= 0 && writer->CanWrite(eightBit) &&
+      data.imageData && data.imageData->pixels) {
+    std::fprintf(stderr, "lumconv: %s has 16 bits per channel; %s gets 8 (%s)\n", argv[0], argv[1],
+                 FormatName(eightBit));
+    NarrowTo8Bits(data, eightBit);
+  }
   if (!writer->CanWrite(data.format)) {
     std::fprintf(stderr, "lumconv: %s cannot be written as %s\n", FormatName(data.format), argv[1]);
     return 1;
   }
-  kor::IOutputStream* output = files.CreateFileWriter(kor::UString(argv[1]), true, false);
-  if (output == nullptr) {
-    std::fprintf(stderr, "lumconv: cannot write %s\n", argv[1]);
-    return 1;
-  }
-  bool written = writer->Write(*output, data, &options);
-  kor::DeleteObject(output);
-  if (!written) std::fprintf(stderr, "lumconv: writing %s failed\n", argv[1]);
+  std::string error;
+  bool written = WriteOutputFile(
+      files, argv[1],
+      [&](kor::IOutputStream& output) { return writer->Write(output, data, &options); }, error);
+  if (!written) std::fprintf(stderr, "lumconv: %s\n", error.c_str());
   return written ? 0 : 1;
 }

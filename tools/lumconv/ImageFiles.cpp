@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 #include <vector>
+
+#include "OutputFile.h"
 
 namespace {
 
@@ -47,17 +49,22 @@ void AppendPamPixel(int format, const unsigned char* s, std::vector<unsigned cha
   }
 }
 
-bool WritePam(const lum::LData_Image& data, const PamLayout& layout, std::ofstream& file) {
+bool WriteText(kor::IOutputStream& file, const std::string& text) {
+  return WriteBytes(file, text.data(), text.size());
+}
+
+bool WritePam(const lum::LData_Image& data, const PamLayout& layout, kor::IOutputStream& file) {
   const lum::LData_ImagePart& part = *data.imageData;
-  file << "P7\nWIDTH " << part.width << "\nHEIGHT " << part.height << "\nDEPTH " << layout.depth
-       << "\nMAXVAL " << layout.maxval << "\nTUPLTYPE " << layout.tupleType << "\nENDHDR\n";
+  std::ostringstream header;
+  header << "P7\nWIDTH " << part.width << "\nHEIGHT " << part.height << "\nDEPTH " << layout.depth
+         << "\nMAXVAL " << layout.maxval << "\nTUPLTYPE " << layout.tupleType << "\nENDHDR\n";
+  if (!WriteText(file, header.str())) return false;
   const int bytesPerPixel = lum::LData_Image::BytesPerPixel(data.format);
   std::vector<unsigned char> out;
   const unsigned char* s = part.pixels;
   for (size_t i = 0, n = static_cast<size_t>(part.width) * part.height; i < n; ++i, s += bytesPerPixel)
     AppendPamPixel(data.format, s, out);
-  file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-  return static_cast<bool>(file);
+  return WriteBytes(file, out.data(), out.size());
 }
 
 int FloatChannels(int format) {
@@ -70,10 +77,12 @@ int FloatChannels(int format) {
 }
 
 // PFM: colour ("PF") or grey ("Pf"), little-endian floats, bottom row first.
-bool WritePfm(const lum::LData_Image& data, int channels, std::ofstream& file) {
+bool WritePfm(const lum::LData_Image& data, int channels, kor::IOutputStream& file) {
   const lum::LData_ImagePart& part = *data.imageData;
   const bool grey = channels == 1;
-  file << (grey ? "Pf\n" : "PF\n") << part.width << " " << part.height << "\n-1.0\n";
+  std::ostringstream header;
+  header << (grey ? "Pf\n" : "PF\n") << part.width << " " << part.height << "\n-1.0\n";
+  if (!WriteText(file, header.str())) return false;
   std::vector<float> row;
   for (int y = part.height - 1; y >= 0; --y) {
     row.clear();
@@ -84,15 +93,15 @@ bool WritePfm(const lum::LData_Image& data, int channels, std::ofstream& file) {
       else if (channels == 2) row.insert(row.end(), {s[1], s[0], 0.0f});
       else row.insert(row.end(), {s[3], s[2], s[1]});
     }
-    file.write(reinterpret_cast<const char*>(row.data()),
-               static_cast<std::streamsize>(row.size() * sizeof(float)));
+    if (!WriteBytes(file, row.data(), row.size() * sizeof(float))) return false;
   }
-  return static_cast<bool>(file);
+  return true;
 }
 
 }  // namespace
 
-bool WriteRecordFile(const lum::LData_Image& data, const std::string& path, std::string& error) {
+bool WriteRecordFile(kor::IFileSystem& files, const lum::LData_Image& data, const std::string& path,
+                     std::string& error) {
   if (data.imageData == nullptr || data.imageData->pixels == nullptr) {
     error = "the image has no pixels";
     return false;
@@ -103,14 +112,12 @@ bool WriteRecordFile(const lum::LData_Image& data, const std::string& path, std:
     error = std::string("no file form for ") + FormatName(data.format);
     return false;
   }
-  std::ofstream file(path, std::ios::binary);
-  if (!file) {
-    error = "cannot write " + path;
-    return false;
-  }
-  bool written = floatChannels ? WritePfm(data, floatChannels, file) : WritePam(data, layout, file);
-  if (!written) error = "cannot write " + path;
-  return written;
+  return WriteOutputFile(
+      files, path,
+      [&](kor::IOutputStream& file) {
+        return floatChannels ? WritePfm(data, floatChannels, file) : WritePam(data, layout, file);
+      },
+      error);
 }
 
 const char* FormatName(int format) {

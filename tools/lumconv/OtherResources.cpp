@@ -4,8 +4,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <typeinfo>
+
+#include "OutputFile.h"
 
 #include "lum/LLoader.h"
 #include "lum/Map/LData_Map.h"
@@ -82,12 +83,14 @@ bool PrintOtherResourceInfo(kor::IInputStream& stream) {
   return printed;
 }
 
-bool DecodeSound(kor::IInputStream& stream, const std::string& out, bool& isSound) {
+bool DecodeSound(kor::IFileSystem& files, kor::IInputStream& stream, const std::string& out,
+                 bool& isSound, std::string& error) {
   lum::LLoader_Sound* loader = FindLoader(lum::GetSoundLoaderTable(), stream);
   isSound = loader != nullptr;
   lum::LData_Sound sound;
   if (!loader || !loader->Read(stream, sound, nullptr)) return false;
-  std::ofstream file(out, std::ios::binary);
-  file.write(reinterpret_cast<const char*>(sound.samples), static_cast<std::streamsize>(sound.sampleByteNum));
-  return static_cast<bool>(file);
+  return WriteOutputFile(
+      files, out,
+      [&](kor::IOutputStream& file) { return WriteBytes(file, sound.samples, sound.sampleByteNum); },
+      error);
 }

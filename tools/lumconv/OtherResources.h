@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "kor/CoreServices/Interfaces/IFileSystem.h"
 #include "kor/CoreServices/Interfaces/IInputStream.h"
 
 // Prints the info line of the first sound, model or map loader that reads
@@ -10,5 +11,7 @@
 bool PrintOtherResourceInfo(kor::IInputStream& stream);
 
 // Writes a sound's sample bytes as they are; false when no sound loader
-// reads the stream or the file cannot be written.
-bool DecodeSound(kor::IInputStream& stream, const std::string& out, bool& isSound);
+// reads the stream (isSound false), the loader fails, or the file cannot be
+// written (with a message in error; an existing file then stays as it was).
+bool DecodeSound(kor::IFileSystem& files, kor::IInputStream& stream, const std::string& out,
+                 bool& isSound, std::string& error);

@@ -49,6 +49,13 @@ struct StreamDeleter {
 };
 typedef std::unique_ptr<kor::IInputStream, StreamDeleter> StreamPtr;
 
+// Loaders often say why they failed, but not always: a failure never
+// leaves the exit status alone to tell of it.
+int CannotRead(const char* path) {
+  std::fprintf(stderr, "lumconv: cannot read %s\n", path);
+  return 1;
+}
+
 StreamPtr OpenInput(kor::ICoreServices& services, const char* path) {
   StreamPtr stream(services.GetFileSystem()->CreateFileReader(kor::UString(path)));
   if (!stream) std::fprintf(stderr, "lumconv: cannot open %s\n", path);
@@ -65,7 +72,7 @@ int Info(kor::ICoreServices& services, const char* path) {
     return 1;
   }
   lum::LData_Image data;
-  if (!loader->ReadInfo(*stream, data, nullptr) || !data.imageData) return 1;
+  if (!loader->ReadInfo(*stream, data, nullptr) || !data.imageData) return CannotRead(path);
   std::printf("loader=%s format=%s width=%d height=%d\n", ClassName(*loader).c_str(),
               FormatName(data.format), data.imageData->width, data.imageData->height);
   return 0;
@@ -75,16 +82,19 @@ int Decode(kor::ICoreServices& services, const char* path, const char* out) {
   StreamPtr stream = OpenInput(services, path);
   if (!stream) return 1;
   lum::LLoader_Image* loader = lum::LLoader_Image::FindReader(*stream);
+  kor::IFileSystem& files = *services.GetFileSystem();
+  std::string error;
   if (loader == nullptr) {
     bool isSound = false;
-    if (DecodeSound(*stream, out, isSound)) return 0;
+    if (DecodeSound(files, *stream, out, isSound, error)) return 0;
     if (!isSound) std::fprintf(stderr, "lumconv: no image or sound loader recognises %s\n", path);
+    else if (error.empty()) return CannotRead(path);
+    else std::fprintf(stderr, "lumconv: %s\n", error.c_str());
     return 1;
   }
   lum::LData_Image data;
-  if (!loader->Read(*stream, data, nullptr)) return 1;
-  std::string error;
-  if (!WriteRecordFile(data, out, error)) {
+  if (!loader->Read(*stream, data, nullptr)) return CannotRead(path);
+  if (!WriteRecordFile(files, data, out, error)) {
     std::fprintf(stderr, "lumconv: %s\n", error.c_str());
     return 1;
   }
