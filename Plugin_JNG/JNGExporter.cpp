@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "kor/CoreServices/Implementations/UFileReplacement.h"
+#include "kor/CoreServices/Interfaces/ICoreServices.h"
 #include "kor/ErrorDescription.h"
 #include "kor/Utils/UMemory.h"
 #include "lum/LData_Image.h"
@@ -78,6 +80,15 @@ JNGExporter::ModuleResult JNGExporter::Write(const ImageInfo& info,
   if (writer == nullptr) return Failure();
   lum::LImageSaveOptions options;
   return writer->Write(output, data, &options) ? ModuleResult() : Failure();
+}
+
+JNGExporter::ModuleResult JNGExporter::WriteFile(const ImageInfo& info,
+                                                 const kor::UArray<unsigned char>& pixels,
+                                                 const kor::UBaseString<unsigned char>& path) {
+  kor::UFileReplacement output(*kor::GetCoreServices()->GetFileSystem(), path);
+  if (output.GetStream() == nullptr) return Failure();
+  ModuleResult result = Write(info, pixels, *output.GetStream());
+  return result.Succeeded() && output.Commit() ? result : Failure();
 }
 
 kor::UBaseString<unsigned char> JNGExporter::GetExtension() { return kor::UBaseString<unsigned char>("jng"); }

@@ -21,6 +21,12 @@ class JNGExporter : public quarn::ModuleObject {
                              kor::IOutputStream& output);
   virtual kor::UBaseString<unsigned char> GetExtension();
 
+  // Writes the image as a JNG file through the services' file system, whole
+  // or not at all: a failure part-way (a full disk, say) leaves the file
+  // that was at path as it was and no partial one.
+  ModuleResult WriteFile(const ImageInfo& info, const kor::UArray<unsigned char>& pixels,
+                         const kor::UBaseString<unsigned char>& path);
+
  private:
   quarn::ModuleInfoBase* moduleInfo;
 };
