@@ -5,6 +5,7 @@
 // stop once they have what they need.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
