@@ -244,7 +244,12 @@ bool DecodeAlpha(kor::IInputStream& stream, const LLoader_Image_JNG::JngHeader& 
   if (header.alphaCompressionMethod == LLoader_Image_JNG::ALPHA_COMPRESSION_DEFLATE) {
     decoded = DecodeDeflatedAlpha(stream, header, data, alpha);
   } else if (header.alphaCompressionMethod == LLoader_Image_JNG::ALPHA_COMPRESSION_JPEG) {
-    decoded = LLoader_Image_JPG_Base::DecodeJpeg(data.GetData(), static_cast<size_t>(data.GetNum()), alpha);
+    // The alpha stream's own header is checked before its pixels are made.
+    LLoader_Image_JPG_Base::Decompressor decompressor;
+    LLoader_Image_JPG_Base::ReadJpegHeader(data.GetData(), static_cast<size_t>(data.GetNum()), decompressor, alpha);
+    decoded = alpha.imageData->width == image.imageData->width &&
+              alpha.imageData->height == image.imageData->height &&
+              LLoader_Image_JPG_Base::DecodePixels(decompressor, alpha, nullptr);
   } else {
     Report(stream, "Can't handle file \"", "\". The alpha channel type specified is not supported.");
     return false;

@@ -351,6 +351,18 @@ TEST_F(JngDecoder, AlphaThatCannotBePlacedIsRefused) {
   EXPECT_EQ(Warning(CORRUPT_ALPHA), Refusal(File(Header(14, 8, 8), {Chunk("JDAA", Grey(W, H - 1)),
                                                                      Chunk("JDAT", Colour())})));
   EXPECT_EQ(Warning(CORRUPT_ALPHA), Refusal(File(Header(14, 8, 8), {Chunk("JDAA", Colour()), Chunk("JDAT", Colour())})));
+  // A JPEG alpha whose header claims 30000 x 30000 is refused by its header,
+  // before pixels are made for it.
+  Bytes claims = Grey();
+  for (size_t i = 0; i + 9 <= claims.size(); ++i)
+    if (claims[i] == 0xFF && claims[i + 1] == 0xC0) {
+      claims[i + 5] = claims[i + 7] = 30000 >> 8;
+      claims[i + 6] = claims[i + 8] = 30000 & 0xFF;
+      break;
+    }
+  uint64_t largestBefore = services->Pool().m_maximumSize;
+  EXPECT_EQ(Warning(CORRUPT_ALPHA), Refusal(File(Header(14, 8, 8), {Chunk("JDAA", claims), Chunk("JDAT", Colour())})));
+  EXPECT_LT(services->Pool().m_maximumSize, std::max<uint64_t>(largestBefore, 1 << 20));
   EXPECT_EQ(Warning(NOT_DEFLATE) + Warning(CORRUPT_ALPHA),
             Refusal(File(Header(14), {Chunk("IDAT", {0x78, 0x00, 1, 2}), Chunk("JDAT", Colour())})));
   EXPECT_EQ(Warning(NOT_DEFLATE) + Warning(CORRUPT_ALPHA),
