@@ -1,5 +1,6 @@
 // Decompress on arbitrary bytes: it must stay inside its buffers, never
-// throw, and agree with zlib on every stream zlib accepts.
+// throw, agree with zlib on every stream zlib accepts, and with a limit give
+// the same bytes cut at the limit.
 #include <zlib.h>
 
 #include <cstdint>
@@ -42,6 +43,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ok = kor::Decompress(input, policy, output);
   }
   if (output.GetNum() < 0 || output.GetNum() > output.GetMax()) std::abort();
+
+  // With a limit the output is what the unlimited decode gives, cut there.
+  int limit = size ? data[0] * 97 : 0;
+  kor::UArray<unsigned char> limited;
+  kor::InflateResult result;
+  {
+    kor::DecompressorPolicy_Deflate policy;
+    result = kor::DecompressAtMost(input, policy, limited, limit);
+  }
+  if (limited.GetMax() > limit || limited.GetNum() > output.GetNum() ||
+      (limited.GetNum() && std::memcmp(limited.GetData(), output.GetData(), limited.GetNum()) != 0))
+    std::abort();
+  if (ok && output.GetNum() <= limit && (result != kor::INFLATE_COMPLETE || limited.GetNum() != output.GetNum()))
+    std::abort();
+  if (output.GetNum() > limit && (result != kor::INFLATE_FULL || limited.GetNum() != limit)) std::abort();
 
   std::vector<unsigned char> expected;
   if (ZlibInflate(data, size, expected)) {

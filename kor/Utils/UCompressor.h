@@ -85,7 +85,7 @@ class DecompressorPolicy_Deflate {
 
 // Decodes the raw deflate stream in input (its first block header at byte 0)
 // into output, which is emptied first and given room for three times the
-// input's length. Returns true once a block with the final-block bit has been
+// input's length; when that is not enough the capacity doubles. Returns true once a block with the final-block bit has been
 // decoded completely. Returns false, keeping the bytes produced so far, for
 // block type 3 and for any malformed stream: input that ends before the final
 // block does, codes that match no symbol, symbols 286 and 287, distance codes
@@ -94,6 +94,21 @@ class DecompressorPolicy_Deflate {
 // would exceed the largest array.
 bool Decompress(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
                 UArray<unsigned char>& output);
+
+// How DecompressAtMost ended.
+enum InflateResult {
+  INFLATE_COMPLETE,  // the final block was decoded completely
+  INFLATE_BROKEN,    // as Decompress returning false
+  INFLATE_FULL       // the output holds outputLimit bytes and the stream has more
+};
+
+// Decompress for callers that know how many bytes they need: the output
+// never grows beyond outputLimit bytes (nor its capacity, which starts at
+// the smaller of three times the input and the limit and doubles from
+// there). A stream that has more stops being read once the output is full,
+// so a small stream that expands without end costs no more than the limit.
+InflateResult DecompressAtMost(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
+                               UArray<unsigned char>& output, int outputLimit);
 
 // ---------------------------------------------------------------------------
 // Deflate encoder

@@ -238,31 +238,42 @@ KOR_HOT_INLINE unsigned MatchValue(uint32_t entry, uint64_t bits) {
   return (entry >> 16) + static_cast<unsigned>(consumed >> ((entry >> 8) & 15));
 }
 
-// Output room: the capacity grows as the appends of UArray would make it.
-// needed bytes in all, reached by appending one byte at a time.
-bool ReserveByteByByte(UArray<unsigned char>& output, int length, int64_t needed) {
+// How a block (or the whole stream) ended: its end-of-block code was read,
+// the data is malformed, or the output reached its limit with more to come.
+enum BlockEnd { BLOCK_DONE, BLOCK_BROKEN, BLOCK_FULL };
+
+// The capacity that follows a full one: twice as much, rounded up to a
+// multiple of 64, but never beyond the limit. Doubling goes on all the way
+// to the limit, so a large output is copied a few times, not once per step.
+int64_t NextCapacity(int64_t capacity, int64_t needed, int64_t limit) {
+  int64_t doubled = 2 * capacity > needed ? 2 * capacity : needed;
+  int64_t rounded = RoundUp64(static_cast<int>(doubled < MAX_OUTPUT ? doubled : MAX_OUTPUT));
+  return rounded < limit ? rounded : limit;
+}
+
+// Output room for needed bytes in all, reached by appending one byte at a
+// time: the capacity grows as the appends of UArray would make it. False
+// when needed lies beyond the limit.
+bool ReserveByteByByte(UArray<unsigned char>& output, int length, int64_t needed, int64_t limit) {
   if (needed <= output.m_arrayMax) return true;
-  if (needed > MAX_OUTPUT) return false;
-  int capacity = output.m_arrayMax;
-  while (capacity < needed) {
-    // A byte is appended to a full array of `capacity` bytes.
-    int doubled = capacity <= 0x3FFFFFE0 ? 2 * capacity : capacity + 1;
-    capacity = RoundUp64(doubled > capacity + 1 ? doubled : capacity + 1);
-  }
+  if (needed > limit) return false;
+  int64_t capacity = output.m_arrayMax;
+  while (capacity < needed) capacity = NextCapacity(capacity, capacity + 1, limit);
   output.m_arrayNum = length;
-  output.SetCapacity(capacity);
+  output.SetCapacity(static_cast<int>(capacity));
   return true;
 }
 
-// count bytes appended at once.
-bool ReserveAtOnce(UArray<unsigned char>& output, int length, int64_t count) {
+// Room for count bytes appended at once; as many as the limit allows when
+// it does not allow them all. Returns how many fit.
+int64_t ReserveAtOnce(UArray<unsigned char>& output, int length, int64_t count, int64_t limit) {
   int64_t needed = length + count;
-  if (needed <= output.m_arrayMax) return true;
-  if (needed > MAX_OUTPUT) return false;
-  int64_t doubled = length <= 0x3FFFFFE0 ? 2 * static_cast<int64_t>(length) : needed;
-  output.m_arrayNum = length;
-  output.SetCapacity(RoundUp64(static_cast<int>(doubled > needed ? doubled : needed)));
-  return true;
+  if (needed > limit) needed = limit;
+  if (needed > output.m_arrayMax) {
+    output.m_arrayNum = length;
+    output.SetCapacity(static_cast<int>(NextCapacity(length, needed, limit)));
+  }
+  return needed - length;
 }
 
 // Appends a match byte by byte, exactly; the caller checked the distance.
@@ -271,25 +282,25 @@ void CopyMatch(unsigned char* out, unsigned distance, unsigned count) {
   for (unsigned i = 0; i < count; ++i) out[i] = from[i];
 }
 
-bool CopyStored(BitReader& reader, UArray<unsigned char>& output, int& length) {
+BlockEnd CopyStored(BitReader& reader, UArray<unsigned char>& output, int& length, int64_t limit) {
   reader.Drop(reader.m_count & 7);
   // Give back the whole bytes still buffered.
-  if (reader.Overrun()) return false;
+  if (reader.Overrun()) return BLOCK_BROKEN;
   unsigned buffered = reader.m_count / 8 - reader.m_padding;
   reader.m_next -= buffered;
   reader.m_bits = 0;
   reader.m_count = 0;
   reader.m_padding = 0;
-  if (reader.m_end - reader.m_next < 4) return false;
+  if (reader.m_end - reader.m_next < 4) return BLOCK_BROKEN;
   // The one's complement copy of the length is not compared.
   unsigned count = reader.m_next[0] | (static_cast<unsigned>(reader.m_next[1]) << 8);
   reader.m_next += 4;
-  if (static_cast<unsigned>(reader.m_end - reader.m_next) < count) return false;
-  if (!ReserveAtOnce(output, length, count)) return false;
-  if (count) std::memcpy(output.m_array + length, reader.m_next, count);
-  length += static_cast<int>(count);
+  if (static_cast<unsigned>(reader.m_end - reader.m_next) < count) return BLOCK_BROKEN;
+  int64_t fits = ReserveAtOnce(output, length, count, limit);
+  if (fits) std::memcpy(output.m_array + length, reader.m_next, static_cast<size_t>(fits));
+  length += static_cast<int>(fits);
   reader.m_next += count;
-  return true;
+  return fits < count ? BLOCK_FULL : BLOCK_DONE;
 }
 
 void BuildFixedTables(Workspace& workspace) {
@@ -387,10 +398,12 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
   return true;
 }
 
-// Decodes symbols up to the end of the block. length is the output produced
-// so far, before and after.
-KOR_HOT_INLINE bool DecodeBlockSymbols(BitReader& reader, const Workspace& workspace,
-                                       UArray<unsigned char>& output, int& length) {
+// Decodes symbols up to the end of the block, or until the output reaches
+// limit with more to come. length is the output produced so far, before
+// and after. The output's capacity never exceeds the limit, so the hot loop
+// cannot pass it.
+KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& workspace,
+                                           UArray<unsigned char>& output, int& length, int64_t limit) {
   const uint32_t* literalTable = workspace.m_literal;
   const uint32_t* distanceTable = workspace.m_distance;
   for (;;) {
@@ -546,8 +559,8 @@ KOR_HOT_INLINE bool DecodeBlockSymbols(BitReader& reader, const Workspace& works
       reader.m_bits = bits;
       reader.m_count = count;
       length = static_cast<int>(out - base);
-      if (failed) return false;
-      if (done) return true;
+      if (failed) return BLOCK_BROKEN;
+      if (done) return BLOCK_DONE;
     }
 
     // One symbol, carefully.
@@ -555,43 +568,47 @@ KOR_HOT_INLINE bool DecodeBlockSymbols(BitReader& reader, const Workspace& works
     uint32_t entry = LookUp(literalTable, LITERAL_BITS, reader.m_bits);
     if (entry & ENTRY_LITERAL) {
       reader.Drop(entry & 0xFF);
-      if (reader.Overrun()) return false;
-      if (!ReserveByteByByte(output, length, int64_t(length) + 1)) return false;
+      if (reader.Overrun()) return BLOCK_BROKEN;
+      if (!ReserveByteByByte(output, length, int64_t(length) + 1, limit)) return BLOCK_FULL;
       output.m_array[length++] = static_cast<unsigned char>(entry >> 16);
       continue;
     }
     if (!(entry & ENTRY_MATCH)) {
-      if (!(entry & ENTRY_END)) return false;
+      if (!(entry & ENTRY_END)) return BLOCK_BROKEN;
       reader.Drop(entry & 0xFF);
-      return !reader.Overrun();
+      return reader.Overrun() ? BLOCK_BROKEN : BLOCK_DONE;
     }
     unsigned matchLength = MatchValue(entry, reader.m_bits);
     reader.Drop(entry & 0xFF);
     reader.Refill();
     entry = LookUp(distanceTable, DISTANCE_BITS, reader.m_bits);
-    if (!(entry & ENTRY_MATCH)) return false;
+    if (!(entry & ENTRY_MATCH)) return BLOCK_BROKEN;
     unsigned distance = MatchValue(entry, reader.m_bits);
     reader.Drop(entry & 0xFF);
-    if (reader.Overrun()) return false;
-    if (distance > static_cast<unsigned>(length)) return false;
-    if (!ReserveByteByByte(output, length, int64_t(length) + matchLength)) return false;
+    if (reader.Overrun()) return BLOCK_BROKEN;
+    if (distance > static_cast<unsigned>(length)) return BLOCK_BROKEN;
+    // A match that runs past the limit fills the output up to it.
+    bool full = int64_t(length) + matchLength > limit;
+    if (full) matchLength = static_cast<unsigned>(limit - length);
+    if (!ReserveByteByByte(output, length, int64_t(length) + matchLength, limit)) return BLOCK_FULL;
     CopyMatch(output.m_array + length, distance, matchLength);
     length += static_cast<int>(matchLength);
+    if (full) return BLOCK_FULL;
   }
 }
 
-bool DecodeHuffmanBlockPlain(BitReader& reader, const Workspace& workspace,
-                             UArray<unsigned char>& output, int& length) {
-  return DecodeBlockSymbols(reader, workspace, output, length);
+BlockEnd DecodeHuffmanBlockPlain(BitReader& reader, const Workspace& workspace,
+                                 UArray<unsigned char>& output, int& length, int64_t limit) {
+  return DecodeBlockSymbols(reader, workspace, output, length, limit);
 }
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 // The same loop with BMI2's shifts that take their count from any register.
-__attribute__((target("bmi2"))) bool DecodeHuffmanBlockBmi2(BitReader& reader,
-                                                           const Workspace& workspace,
-                                                           UArray<unsigned char>& output,
-                                                           int& length) {
-  return DecodeBlockSymbols(reader, workspace, output, length);
+__attribute__((target("bmi2"))) BlockEnd DecodeHuffmanBlockBmi2(BitReader& reader,
+                                                               const Workspace& workspace,
+                                                               UArray<unsigned char>& output,
+                                                               int& length, int64_t limit) {
+  return DecodeBlockSymbols(reader, workspace, output, length, limit);
 }
 
 bool HasBmi2() {
@@ -599,16 +616,16 @@ bool HasBmi2() {
   return __builtin_cpu_supports("bmi2");
 }
 
-bool DecodeHuffmanBlock(BitReader& reader, const Workspace& workspace,
-                        UArray<unsigned char>& output, int& length) {
+BlockEnd DecodeHuffmanBlock(BitReader& reader, const Workspace& workspace,
+                            UArray<unsigned char>& output, int& length, int64_t limit) {
   static const bool bmi2 = HasBmi2();
-  return bmi2 ? DecodeHuffmanBlockBmi2(reader, workspace, output, length)
-              : DecodeHuffmanBlockPlain(reader, workspace, output, length);
+  return bmi2 ? DecodeHuffmanBlockBmi2(reader, workspace, output, length, limit)
+              : DecodeHuffmanBlockPlain(reader, workspace, output, length, limit);
 }
 #else
-bool DecodeHuffmanBlock(BitReader& reader, const Workspace& workspace,
-                        UArray<unsigned char>& output, int& length) {
-  return DecodeHuffmanBlockPlain(reader, workspace, output, length);
+BlockEnd DecodeHuffmanBlock(BitReader& reader, const Workspace& workspace,
+                            UArray<unsigned char>& output, int& length, int64_t limit) {
+  return DecodeHuffmanBlockPlain(reader, workspace, output, length, limit);
 }
 #endif
 
@@ -663,25 +680,27 @@ void DecompressorPolicy_Deflate::BuildSlots(HuffmanLengthSlot* slots, const unsi
   KOR_GUARD_END
 }
 
-bool Decompress(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
-                UArray<unsigned char>& output) {
+InflateResult DecompressAtMost(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
+                               UArray<unsigned char>& output, int outputLimit) {
   KOR_GUARD_BEGIN
+  const int64_t limit = outputLimit < 0 ? 0 : outputLimit < MAX_OUTPUT ? outputLimit : MAX_OUTPUT;
   const int inputLength = input.GetNum();
   int64_t capacity = 3 * static_cast<int64_t>(inputLength);
-  output.EmptyExact(static_cast<int>(capacity < MAX_OUTPUT ? capacity : MAX_OUTPUT));
+  output.EmptyExact(static_cast<int>(capacity < limit ? capacity : limit));
 
   BitReader reader{input.GetData(), input.GetData() + inputLength, 0, 0, 0};
   WorkspaceHolder workspace;
   enum { TABLES_NONE, TABLES_FIXED, TABLES_DYNAMIC } tables = TABLES_NONE;
   int length = 0;
-  bool complete = false;
+  InflateResult result = INFLATE_BROKEN;
   for (;;) {
     reader.Refill();
     unsigned final = reader.Take(1);
     unsigned type = reader.Take(2);
     if (reader.Overrun() || type == 3) break;
+    BlockEnd end;
     if (type == 0) {
-      if (!CopyStored(reader, output, length)) break;
+      end = CopyStored(reader, output, length, limit);
     } else {
       Workspace& tablesOf = *workspace.Get();
       if (type == 1) {
@@ -691,16 +710,23 @@ bool Decompress(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& 
         tables = TABLES_DYNAMIC;
         if (!ReadDynamicHeader(reader, policy, tablesOf)) break;
       }
-      if (!DecodeHuffmanBlock(reader, tablesOf, output, length)) break;
+      end = DecodeHuffmanBlock(reader, tablesOf, output, length, limit);
     }
+    if (end == BLOCK_FULL) result = INFLATE_FULL;
+    if (end != BLOCK_DONE) break;
     if (final) {
-      complete = true;
+      result = INFLATE_COMPLETE;
       break;
     }
   }
   output.m_arrayNum = length;
-  return complete;
+  return result;
   KOR_GUARD_END
+}
+
+bool Decompress(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
+                UArray<unsigned char>& output) {
+  return DecompressAtMost(input, policy, output, static_cast<int>(MAX_OUTPUT)) == INFLATE_COMPLETE;
 }
 
 }  // namespace kor

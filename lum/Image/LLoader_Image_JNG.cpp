@@ -46,6 +46,11 @@ void Report(kor::IInputStream& stream, const char* start, const char* end) {
 
 void ReportCorrupt(kor::IInputStream& stream, const char* end) { Report(stream, "File \"", end); }
 
+const char* const CUT_SHORT = "\" is corrupt. The file ends before its IEND chunk";
+
+// The largest width and height a record can take.
+const uint32_t LARGEST_SIDE = 0x7FFFFFFF;
+
 int HeaderFormat(const LLoader_Image_JNG::JngHeader& header) {
   bool twelveBit = header.sampleDepth == 12;
   switch (header.colorType) {
@@ -239,7 +244,12 @@ bool DecodeAlpha(kor::IInputStream& stream, const LLoader_Image_JNG::JngHeader& 
   if (header.alphaCompressionMethod == LLoader_Image_JNG::ALPHA_COMPRESSION_DEFLATE) {
     decoded = DecodeDeflatedAlpha(stream, header, data, alpha);
   } else if (header.alphaCompressionMethod == LLoader_Image_JNG::ALPHA_COMPRESSION_JPEG) {
-    decoded = LLoader_Image_JPG_Base::DecodeJpeg(data.GetData(), static_cast<size_t>(data.GetNum()), alpha);
+    // The alpha stream's own header is checked before its pixels are made.
+    LLoader_Image_JPG_Base::Decompressor decompressor;
+    LLoader_Image_JPG_Base::ReadJpegHeader(data.GetData(), static_cast<size_t>(data.GetNum()), decompressor, alpha);
+    decoded = alpha.imageData->width == image.imageData->width &&
+              alpha.imageData->height == image.imageData->height &&
+              LLoader_Image_JPG_Base::DecodePixels(decompressor, alpha, nullptr);
   } else {
     Report(stream, "Can't handle file \"", "\". The alpha channel type specified is not supported.");
     return false;
@@ -282,6 +292,11 @@ bool LLoader_Image_JNG::ReadJngHeader(kor::IInputStream& stream, JngHeader& head
     ReportCorrupt(stream, "\" is corrupt. CRC failed in JHDR chunk");
     return false;
   }
+  // Sizes beyond 2^31 - 1 would turn negative in the record.
+  if (header.width > LARGEST_SIDE || header.height > LARGEST_SIDE) {
+    ReportCorrupt(stream, "\" is corrupt. Its width or height is too large");
+    return false;
+  }
   image.SetImageData(new LData_ImagePart(static_cast<int>(header.width), static_cast<int>(header.height)));
   image.format = HeaderFormat(header);
   if (image.format == TEXTURE_FORMAT_NONE) {
@@ -300,20 +315,38 @@ bool LLoader_Image_JNG::ReadInfo(kor::IInputStream& stream, LData_Image& data, c
 }
 
 // The alpha fields are read only for colour types with alpha: colour-only
-// files often carry stray values there. The alpha is decoded between the
-// colour stream's header and its pixels, so that it can be merged into the
-// colour rows as they arrive instead of in a second pass over the image.
+// files often carry stray values there. The colour stream's own header must
+// give the JHDR's size, so that ReadInfo and Read agree and nothing is
+// allocated for a size the header did not announce. The alpha is decoded
+// between the colour stream's header and its pixels, so that it can be
+// merged into the colour rows as they arrive instead of in a second pass
+// over the image.
 bool LLoader_Image_JNG::Read(kor::IInputStream& stream, LData_Image& data, const LImageSaveOptions*) {
   KOR_GUARD_BEGIN
   JngHeader header;
   if (!ReadJngHeader(stream, header, data)) return false;
   kor::UArray<unsigned char> file;
-  if (!LLoader_Image_JPG_Base::ReadRemainder(stream, file)) return false;
+  if (!LLoader_Image_JPG_Base::ReadRemainder(stream, file)) {
+    ReportCorrupt(stream, CUT_SHORT);
+    return false;
+  }
   kor::UArray<unsigned char> colour;
   kor::UArray<unsigned char> alphaStream;
-  if (!GatherStreams(file, colour, alphaStream)) return false;
+  if (!GatherStreams(file, colour, alphaStream)) {
+    ReportCorrupt(stream, CUT_SHORT);
+    return false;
+  }
+  if (colour.GetNum() == 0) {
+    ReportCorrupt(stream, "\" is corrupt. It has no JDAT chunk");
+    return false;
+  }
   LLoader_Image_JPG_Base::Decompressor decompressor;
   LLoader_Image_JPG_Base::ReadJpegHeader(colour.GetData(), static_cast<size_t>(colour.GetNum()), decompressor, data);
+  if (static_cast<uint32_t>(data.imageData->width) != header.width ||
+      static_cast<uint32_t>(data.imageData->height) != header.height) {
+    ReportCorrupt(stream, "\" is corrupt. The size in its JHDR chunk is not the size of its colour stream");
+    return false;
+  }
   if ((header.colorType & COLOR_TYPE_ALPHA_BIT) == 0)
     return LLoader_Image_JPG_Base::DecodePixels(decompressor, data, nullptr);
   LData_Image alpha;

@@ -40,7 +40,8 @@ class LLoader_Image_JNG : public LLoader_Image {
   bool ReadInfo(kor::IInputStream& stream, LData_Image& data, const LImageSaveOptions* options) override;
   // The whole image: TEXTURE_FORMAT_L8 or TEXTURE_FORMAT_X8B8G8R8 as the
   // colour stream decodes, TEXTURE_FORMAT_A8L8 or TEXTURE_FORMAT_A8B8G8R8
-  // with alpha. libjpeg's errors are raised.
+  // with alpha. A colour stream whose size is not the JHDR's is refused.
+  // False after a message; libjpeg's errors are raised.
   bool Read(kor::IInputStream& stream, LData_Image& data, const LImageSaveOptions* options) override;
   bool Write(kor::IOutputStream& stream, LData_Image& data, const LImageSaveOptions* options) override;
   // The 8-byte JNG signature.
@@ -48,7 +49,8 @@ class LLoader_Image_JNG : public LLoader_Image {
   bool CanWrite(int format) override;
 
   // Checks the signature and the JHDR chunk with its CRC, then gives the
-  // record the header's format and size. False after a message.
+  // record the header's format and size. Widths and heights beyond
+  // 2^31 - 1 are refused. False after a message.
   static bool ReadJngHeader(kor::IInputStream& stream, JngHeader& header, LData_Image& image);
 
   // Merges a decoded alpha record (TEXTURE_FORMAT_L8, or TEXTURE_FORMAT_L16

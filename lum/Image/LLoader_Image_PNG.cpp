@@ -22,9 +22,17 @@ const unsigned char PNG_SIGNATURE[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 // can be larger.
 const uint64_t LARGEST_BUFFER = 0x7FFFFFC0;
 
+// Deflate turns two bits into at most one match of 258 bytes: no stream
+// expands more than 1032 times.
+const uint64_t DEFLATE_MAX_EXPANSION = 1032;
+
+// The largest width and height PNG allows.
+const uint32_t LARGEST_SIDE = 0x7FFFFFFF;
+
 enum { ZLIB_PRESET_DICTIONARY = 0x20 };
 
 const char* const NOT_DEFLATE = "Files in png format must use the deflate compression scheme.";
+const char* const CUT_SHORT = "The file ends before its IEND chunk";
 
 kor::IMessageSink* WarningChannel() {
   kor::ICoreServices* services = kor::GetCoreServices();
@@ -95,11 +103,25 @@ class LentBytes {
   kor::UArray<unsigned char> m_array;
 };
 
-// The Adler-32 trailer is never reached: decoding ends with the final block.
-bool Inflate(const kor::UArray<unsigned char>& zlibStream, kor::UArray<unsigned char>& inflated) {
+// Inflates the image data up to the bytes the image needs and no further;
+// more data is a warning, not more memory. The Adler-32 trailer is never
+// reached: decoding ends with the final block. False after a message when
+// the data is broken or too short.
+bool Inflate(const kor::UArray<unsigned char>& zlibStream, uint64_t needed, const kor::UString& name,
+             kor::UArray<unsigned char>& inflated) {
   LentBytes body(zlibStream.GetData() + 2, zlibStream.GetNum() - 2);
-  kor::DecompressorPolicy_Deflate policy;
-  return kor::Decompress(body.Get(), policy, inflated);
+  kor::InflateResult result;
+  {
+    kor::DecompressorPolicy_Deflate policy;
+    result = kor::DecompressAtMost(body.Get(), policy, inflated, static_cast<int>(needed));
+  }
+  if (result == kor::INFLATE_FULL)
+    Report("More image data than the image needs. \"", name, "\" may be a corrupt png file");
+  if (result == kor::INFLATE_BROKEN || static_cast<uint64_t>(inflated.GetNum()) < needed) {
+    ReportCorrupt(name, NOT_DEFLATE);
+    return false;
+  }
+  return true;
 }
 
 uint64_t PixelBufferSize(const LData_ImagePart& part, int pixelBytes) {
@@ -108,14 +130,20 @@ uint64_t PixelBufferSize(const LData_ImagePart& part, int pixelBytes) {
          static_cast<uint64_t>(pixelBytes);
 }
 
-// The rest of the stream in one read.
+// The rest of the stream in one read. False after a message when it is too
+// large for one buffer or does not arrive whole.
 bool ReadRemainder(kor::IInputStream& stream, kor::UArray<unsigned char>& bytes) {
   uint64_t size = stream.GetSize();
   uint64_t position = stream.GetPosition();
   uint64_t remainder = size > position ? size - position : 0;
-  if (remainder > LARGEST_BUFFER) return false;
+  if (remainder > LARGEST_BUFFER) {
+    Report("Can't handle file \"", stream.GetName(), "\". The file is too large.");
+    return false;
+  }
   bytes.Grow(static_cast<int>(remainder));
-  return remainder == 0 || ReadExactly(stream, bytes.GetData(), remainder);
+  if (remainder == 0 || ReadExactly(stream, bytes.GetData(), remainder)) return true;
+  ReportCorrupt(stream.GetName(), CUT_SHORT);
+  return false;
 }
 
 // Gathers the IDAT data and finds the last PLTE up to IEND, then decodes.
@@ -131,11 +159,13 @@ bool DecodeChunks(const PngHeader& header, kor::UArray<unsigned char>& file, con
   const uint64_t size = static_cast<uint64_t>(file.GetNum());
   uint64_t gathered = 0;
   for (uint64_t at = 0;;) {
-    if (size - at < 12) return false;
+    if (size - at < 12 || BigEndian32(bytes + at) > size - at - 12) {
+      ReportCorrupt(name, CUT_SHORT);
+      return false;
+    }
     const uint64_t length = BigEndian32(bytes + at);
     const unsigned char* type = bytes + at + 4;
     const unsigned char* chunk = bytes + at + 8;
-    if (length > size - at - 12) return false;
     if (IsChunkType(type, "IDAT")) {
       if (length > 0) std::memmove(bytes + gathered, chunk, static_cast<size_t>(length));
       gathered += length;
@@ -209,6 +239,11 @@ bool LLoader_Image_PNG::ReadPngHeader(kor::IInputStream& stream, PngHeader& head
     ReportCorrupt(stream.GetName(), "CRC failed in IHDR chunk");
     return false;
   }
+  // Sizes beyond 2^31 - 1 do not exist in PNG, and would turn negative.
+  if (header.width > LARGEST_SIDE || header.height > LARGEST_SIDE) {
+    ReportCorrupt(stream.GetName(), "Its width or height is too large");
+    return false;
+  }
   data.SetImageData(new LData_ImagePart(static_cast<int>(header.width), static_cast<int>(header.height)));
   data.format = GetPngPixelFormat(header.colorType, header.bitDepth);
   if (data.format == TEXTURE_FORMAT_NONE) {
@@ -245,19 +280,26 @@ bool LLoader_Image_PNG::DecodeImageData(const PngHeader& header, const kor::UArr
   LData_ImagePart* part = image.imageData;
   assure(part != nullptr);
   assure(LData_Image::BytesPerPixel(image.format) == layout.pixelBytes);
-  // Sizes from the file are checked before anything is sized by them.
+  // Sizes from the file are checked before anything is sized by them: a
+  // size the buffers cannot hold, or that the data present could not
+  // inflate to, is refused before a byte is allocated for it.
   uint64_t needed = PngImageDataSize(header, layout.bitsPerPixel);
   uint64_t pixelBytes = PixelBufferSize(*part, layout.pixelBytes);
-  if (needed > LARGEST_BUFFER || pixelBytes > LARGEST_BUFFER) return false;
-
-  kor::UArray<unsigned char> inflated;
-  if (!Inflate(data, inflated)) return false;
-  if (static_cast<uint64_t>(inflated.GetNum()) < needed) {
-    ReportCorrupt(name, NOT_DEFLATE);
+  if (needed > LARGEST_BUFFER || pixelBytes > LARGEST_BUFFER) {
+    Report("Can't handle file \"", name, "\". The image is too large.");
     return false;
   }
+  if (needed / DEFLATE_MAX_EXPANSION > static_cast<uint64_t>(data.GetNum())) {
+    ReportCorrupt(name, "Its image data is too short for the size in its header");
+    return false;
+  }
+
+  kor::UArray<unsigned char> inflated;
+  if (!Inflate(data, needed, name, inflated)) return false;
   part->SetPixels(new unsigned char[static_cast<size_t>(pixelBytes)]);
-  return ReconstructImage(image, header, inflated, palette);
+  if (ReconstructImage(image, header, inflated, palette)) return true;
+  ReportCorrupt(name, NOT_DEFLATE);
+  return false;
   KOR_GUARD_END
 }
 

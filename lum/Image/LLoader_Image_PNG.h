@@ -27,15 +27,17 @@ class LLoader_Image_PNG : public LLoader_Image {
 
   // Reads the signature and the IHDR chunk, checks the IHDR CRC, sets an
   // image part of the header's size as data's image data and data's format
-  // from the colour type. False after a message on channel 7.
+  // from the colour type. Widths and heights beyond 2^31 - 1 are refused.
+  // False after a message on channel 7.
   static bool ReadPngHeader(kor::IInputStream& stream, PngHeader& header, LData_Image& data);
 
   // Checks the interlace method and the zlib header of the gathered image
   // data, inflates it and fills the pixels of image, whose format and image
   // part must be set already. palette is null when there is none (the
-  // indices then select black). False after at most one message for data
-  // the header does not fit; false without a message when inflating fails
-  // or the image is too large to hold.
+  // indices then select black). Sizes are checked before anything is
+  // allocated for them: the buffers must hold them and the data present
+  // must be able to inflate to them. Inflating stops at the bytes the image
+  // needs; more data draws a warning. False after a message.
   static bool DecodeImageData(const PngHeader& header, const kor::UArray<unsigned char>& data,
                               const kor::UString& name, const PngPalette* palette, LData_Image& image);
 

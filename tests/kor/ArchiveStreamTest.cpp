@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "DeflateBomb.h"
 #include "FileTestSupport.h"
 #include "kor/CoreServices/Implementations/UStream_Archive.h"
 
@@ -249,27 +250,61 @@ TEST_F(ArchiveStream, RefusesMemberDataBeyondTheArchive) {
   }
 }
 
+// A member's data and its recorded size disagree: the stream holds what
+// both allow, after a warning; broken data leaves it empty.
 TEST_F(ArchiveStream, DeflatedMembersNeverReachBeyondTheBytesProduced) {
   std::string text = Pattern(4000);
   ZipImage zip = ZipBuilder().Add("p.txt", text, ZipBuilder::DEFLATED).Build();
   size_t entry = zip.centralHeaders[0];
+  const std::string problem = "Can't handle file \"p.txt\" in archive \"test.zip\". ";
+  struct Case {
+    const char* what;
+    size_t field;
+    uint32_t value;
+    bool open;
+    std::string content;
+    std::string warning;
+  };
+  const Case cases[] = {
+      {"recorded size larger", 24, 100000, true, text, problem + "It holds less data than its recorded size."},
+      {"recorded size smaller", 24, 10, true, text.substr(0, 10),
+       problem + "It holds more data than its recorded size."},
+      {"recorded size beyond any buffer", 24, 0xFFFFFFFFu, false, "", problem + "Its size is too large."},
+      {"data cut short", 20, 20, false, "", problem + "Its compressed data is corrupt."},
+  };
+  for (const Case& c : cases) {
+    Bytes bytes = zip.bytes;
+    Put32(bytes, entry + c.field, c.value);
+    m_warnings.Clear();
+    Opened opened = Open(bytes, "p.txt");
+    EXPECT_EQ(c.open, opened.open) << c.what;
+    EXPECT_EQ(c.content.size(), opened.size) << c.what;
+    EXPECT_EQ(c.content, opened.content) << c.what;
+    EXPECT_EQ(Messages{c.warning}, m_warnings.Messages()) << c.what;
+  }
+}
 
-  Bytes larger = zip.bytes;
-  Put32(larger, entry + 24, 100000);
-  Opened clamped = Open(larger, "p.txt");
-  EXPECT_EQ(text.size(), clamped.size);
-  EXPECT_EQ(text, clamped.content);
-
-  Bytes smaller = zip.bytes;
-  Put32(smaller, entry + 24, 10);
-  EXPECT_EQ(text.substr(0, 10), Open(smaller, "p.txt").content);
-
-  // Data cut short: the decoder fails and the member stays empty.
-  Bytes truncated = zip.bytes;
-  Put32(truncated, entry + 20, 20);
-  Opened broken = Open(truncated, "p.txt");
-  EXPECT_FALSE(broken.open);
-  EXPECT_EQ("", broken.content);
+// Two megabytes that inflate to 2 GiB, recorded as 10 bytes, directly and
+// inside a nested archive: each costs no more than its recorded size.
+TEST_F(ArchiveStream, ADeflateBombCostsOnlyItsRecordedSize) {
+  Bytes bomb = DeflateBomb(uint64_t(2) << 30);
+  Bytes inner = ZipBuilder().AddDeflatedAs("bomb.bin", bomb, 10).Build().bytes;
+  Bytes outer = ZipBuilder().AddDeflatedAs("bomb.bin", bomb, 10).Add("inner.zip", inner).Build().bytes;
+  for (const char* name : {"bomb.bin", "inner.zip/bomb.bin"}) {
+    m_warnings.Clear();
+    const kor::UMemoryPool& pool = *kor::GetCoreServices()->GetMemoryPool();
+    uint64_t largestBefore = pool.m_maximumSize;  // the archive built here
+    Opened opened = Open(outer, name);
+    EXPECT_TRUE(opened.open) << name;
+    EXPECT_EQ(std::string(10, '\0'), opened.content) << name;
+    EXPECT_EQ(largestBefore, pool.m_maximumSize) << name;
+    // A nested archive is a stream without a name of its own.
+    std::string archive = name[0] == 'i' ? "" : "test.zip";
+    EXPECT_EQ(Messages{"Can't handle file \"bomb.bin\" in archive \"" + archive +
+                       "\". It holds more data than its recorded size."},
+              m_warnings.Messages())
+        << name;
+  }
 }
 
 TEST_F(ArchiveStream, SurvivesTruncatedAndCorruptedArchives) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 
+#include "DeflateBomb.h"
 #include "DeflateStreams.h"
 #include "TestServices.h"
 
@@ -188,6 +189,70 @@ TEST(InflateOutput, CapacityGrowsAsTheAppendsOfAnArray) {
   int capacity = CapacityAfterAppends(3 * input.GetNum(), run);
   if (run + 1000 > capacity) capacity = kor::RoundUp64(std::max(2 * run, run + 1000));
   EXPECT_EQ(capacity, result.capacity);
+}
+
+// A caller that knows how many bytes it needs gets at most that many: the
+// output is filled up to the limit, even inside a match or a stored block,
+// and the stream is read no further.
+TEST(InflateOutput, ALimitStopsTheOutputThere) {
+  const Bytes bomb = DeflateBomb(1 + 258 * 40);
+  Bytes zlibOutput;
+  ASSERT_TRUE(ZlibInflate(bomb, -15, zlibOutput));
+  ASSERT_EQ(size_t(1 + 258 * 40), zlibOutput.size());
+  BitWriter mixed;
+  mixed.StoredBlock(false, Bytes(100, 's'));
+  mixed.Header(true, 1);
+  mixed.FixedLiteral('f');
+  mixed.FixedLiteral(256);
+  Bytes broken = bomb;
+  broken.pop_back();  // the end of block is gone, with the last few matches
+  const size_t SOME = SIZE_MAX;  // a prefix of the output, of any length
+  struct Case {
+    const char* what;
+    const Bytes& stream;
+    int limit;
+    kor::InflateResult result;
+    size_t produced;
+  };
+  const Case cases[] = {
+      {"bomb, room for all", bomb, 1 << 20, kor::INFLATE_COMPLETE, zlibOutput.size()},
+      {"bomb, exactly its size", bomb, 1 + 258 * 40, kor::INFLATE_COMPLETE, zlibOutput.size()},
+      {"bomb, one byte less", bomb, 258 * 40, kor::INFLATE_FULL, 258 * 40},
+      {"bomb, inside a match", bomb, 1000, kor::INFLATE_FULL, 1000},
+      {"bomb, no room at all", bomb, 0, kor::INFLATE_FULL, 0},
+      {"inside a stored block", mixed.Data(), 60, kor::INFLATE_FULL, 60},
+      {"after the stored block", mixed.Data(), 100, kor::INFLATE_FULL, 100},
+      {"stored and fixed", mixed.Data(), 101, kor::INFLATE_COMPLETE, 101},
+      {"broken before the limit", broken, 1 << 20, kor::INFLATE_BROKEN, SOME},
+      {"broken after the limit", broken, 500, kor::INFLATE_FULL, 500},
+  };
+  for (const Case& c : cases) {
+    kor::UArray<unsigned char> input = ToArray(c.stream);
+    kor::UArray<unsigned char> output;
+    kor::DecompressorPolicy_Deflate policy;
+    EXPECT_EQ(c.result, kor::DecompressAtMost(input, policy, output, c.limit)) << c.what;
+    size_t produced = c.produced == SOME ? size_t(output.GetNum()) : c.produced;
+    ASSERT_EQ(produced, size_t(output.GetNum())) << c.what;
+    EXPECT_LE(output.GetMax(), c.limit) << c.what;
+    Bytes expected = &c.stream == &mixed.Data() ? Bytes(100, 's') : zlibOutput;
+    if (&c.stream == &mixed.Data()) expected.push_back('f');
+    ASSERT_LE(produced, expected.size()) << c.what;
+    EXPECT_TRUE(Bytes(expected.begin(), expected.begin() + produced) == ToBytes(output)) << c.what;
+  }
+}
+
+// Two gibibytes in two megabytes: with a limit the decoder takes no more
+// memory than the limit, however far the stream would go.
+TEST(InflateOutput, ABombCostsNoMoreThanTheLimit) {
+  ScopedTestServices services;
+  kor::UArray<unsigned char> input = ToArray(DeflateBomb(uint64_t(2) << 30));
+  kor::UArray<unsigned char> output;
+  kor::DecompressorPolicy_Deflate policy;
+  uint64_t largestBefore = services.Pool().m_maximumSize;
+  EXPECT_EQ(kor::INFLATE_FULL, kor::DecompressAtMost(input, policy, output, 1 << 20));
+  EXPECT_EQ(1 << 20, output.GetNum());
+  EXPECT_EQ(1 << 20, output.GetMax());
+  EXPECT_EQ(largestBefore, services.Pool().m_maximumSize);  // nothing larger than the input
 }
 
 TEST(InflateBlocks, EmptyFinalStoredBlockGivesNoBytes) {

@@ -56,11 +56,17 @@ class ZipBuilder {
 
   // Members with another method keep their data as given.
   ZipBuilder& Add(const std::string& name, const Bytes& data, unsigned method = STORED) {
-    m_members.push_back(Member{name, data, method});
+    m_members.push_back(Member{name, data, method, {}, false, 0});
     return *this;
   }
   ZipBuilder& Add(const std::string& name, const std::string& text, unsigned method = STORED) {
     return Add(name, BytesOf(text), method);
+  }
+  // A deflated member of the given deflate data that records size as its
+  // uncompressed size, whatever the data inflates to.
+  ZipBuilder& AddDeflatedAs(const std::string& name, const Bytes& deflated, uint32_t size) {
+    m_members.push_back(Member{name, {}, DEFLATED, deflated, true, size});
+    return *this;
   }
   ZipBuilder& Comment(const std::string& comment) {
     m_comment = comment;
@@ -72,7 +78,9 @@ class ZipBuilder {
     Bytes& out = image.bytes;
     std::vector<Bytes> packed;
     for (const Member& member : m_members) {
-      packed.push_back(member.method == DEFLATED ? RawDeflate(member.data) : member.data);
+      packed.push_back(member.prePacked ? member.packed
+                       : member.method == DEFLATED ? RawDeflate(member.data)
+                                                   : member.data);
       image.localHeaders.push_back(out.size());
       AppendLocalHeader(out, member, packed.back());
       out.insert(out.end(), packed.back().begin(), packed.back().end());
@@ -92,6 +100,10 @@ class ZipBuilder {
     std::string name;
     Bytes data;
     unsigned method;
+    Bytes packed;
+    bool prePacked;
+    uint32_t recordedSize;
+    uint32_t Size() const { return prePacked ? recordedSize : static_cast<uint32_t>(data.size()); }
   };
 
   static uint32_t Crc(const Bytes& data) {
@@ -110,7 +122,7 @@ class ZipBuilder {
     Put16(out, at + 8, member.method);
     Put32(out, at + 14, Crc(member.data));
     Put32(out, at + 18, static_cast<uint32_t>(packed.size()));
-    Put32(out, at + 22, static_cast<uint32_t>(member.data.size()));
+    Put32(out, at + 22, member.Size());
     Put16(out, at + 26, static_cast<unsigned>(member.name.size()));
     AppendName(out, member.name);
   }
@@ -125,7 +137,7 @@ class ZipBuilder {
     Put16(out, at + 10, member.method);
     Put32(out, at + 16, Crc(member.data));
     Put32(out, at + 20, static_cast<uint32_t>(packed.size()));
-    Put32(out, at + 24, static_cast<uint32_t>(member.data.size()));
+    Put32(out, at + 24, member.Size());
     Put16(out, at + 28, static_cast<unsigned>(member.name.size()));
     Put32(out, at + 42, static_cast<uint32_t>(localHeader));
     AppendName(out, member.name);

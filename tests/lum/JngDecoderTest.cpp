@@ -1,5 +1,6 @@
 // The JNG decoder on the test data's files, checked against their reference
 // decodes, and on files built here chunk by chunk.
+#include "../kor/DeflateBomb.h"
 #include "JpegTestSupport.h"
 #include "lum/Image/LLoader_Image_JNG.h"
 
@@ -54,6 +55,43 @@ class JngDecoder : public CodecTest {
 };
 
 const std::string CORRUPT_ALPHA = "Can't handle file \"test.jng\". The embedded alpha channel stream is corrupt.";
+const std::string CUT_SHORT = "File \"test.jng\" is corrupt. The file ends before its IEND chunk";
+const std::string NOT_DEFLATE = "File \"test.jng\" is corrupt. Files in png format must use the deflate compression scheme.";
+
+// 8-bit grey samples as zlib-deflated PNG rows, in the passes of Adam7 when
+// interlaced; row j of each pass is filtered with type j % 5 (none, Sub, Up,
+// Average, Paeth), so that the alpha must go through every unfilter.
+Bytes FilteredAlpha(const std::vector<unsigned>& samples, int width, int height, bool interlaced) {
+  const int adam7[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                           {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  const int whole[1][4] = {{0, 0, 1, 1}};
+  const int (*passes)[4] = interlaced ? adam7 : whole;
+  Bytes raw;
+  for (int p = 0; p < (interlaced ? 7 : 1); ++p) {
+    std::vector<int> prior;
+    for (int y = passes[p][1], j = 0; y < height; y += passes[p][3], ++j) {
+      std::vector<int> row;
+      for (int x = passes[p][0]; x < width; x += passes[p][2]) row.push_back(int(samples[size_t(y) * width + x]));
+      if (row.empty()) break;
+      if (prior.empty()) prior.assign(row.size(), 0);
+      int type = j % 5;
+      raw.push_back(static_cast<unsigned char>(type));
+      for (size_t i = 0; i < row.size(); ++i) {
+        int a = i ? row[i - 1] : 0, b = prior[i], c = i ? prior[i - 1] : 0;
+        int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+        int paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+        int predictor[5] = {0, a, b, (a + b) / 2, paeth};
+        raw.push_back(static_cast<unsigned char>(row[i] - predictor[type]));
+      }
+      prior = row;
+    }
+  }
+  uLongf size = compressBound(uLong(raw.size()));
+  Bytes deflated(size);
+  compress2(deflated.data(), &size, raw.data(), uLong(raw.size()), 9);
+  deflated.resize(size);
+  return deflated;
+}
 
 }  // namespace
 
@@ -144,7 +182,19 @@ TEST_F(JngDecoder, HeaderRefusalsSayWhy) {
   EXPECT_EQ(Warning("File \"test.jng\" is corrupt. The first chunk in a jng file must be the JHDR chunk"),
             Refusal(good, 15));
   EXPECT_EQ(Warning("File \"test.jng\" is corrupt. CRC failed in JHDR chunk"), Refusal(good, 35));
-  EXPECT_EQ("", Refusal(good, good.size() - 1));
+  EXPECT_EQ(Warning(CUT_SHORT), Refusal(good, good.size() - 1));
+  // Sizes that do not fit a signed 32-bit value are refused by ReadInfo too.
+  for (uint32_t side : {0x80000000u, 0xFFFFFFFFu}) {
+    Jhdr header = Header(10);
+    header.height = side;
+    Bytes file = File(header, {Chunk("JDAT", Colour())});
+    TestStream stream(file);
+    LData_Image image;
+    EXPECT_FALSE(loader.ReadInfo(stream, image, nullptr));
+    EXPECT_EQ(nullptr, image.imageData);
+    sink.Clear();
+    EXPECT_EQ(Warning("File \"test.jng\" is corrupt. Its width or height is too large"), Refusal(file));
+  }
 }
 
 TEST_F(JngDecoder, TheChunkWalkTakesJdatUpToJsepAndNeedsAWholeFile) {
@@ -163,20 +213,94 @@ TEST_F(JngDecoder, TheChunkWalkTakesJdatUpToJsepAndNeedsAWholeFile) {
     for (int c = 0; c < 3; ++c) ASSERT_EQ(expected.pixels[3 * i + c], image.imageData->pixels[4 * i + 3 - c]) << i;
 
   Bytes noIend = JngFile({Chunk("JHDR", Header(10).Data()), Chunk("JDAT", jpeg)});
-  EXPECT_EQ("", Refusal(noIend));
-  EXPECT_EQ("", Refusal(Bytes(split.begin(), split.begin() + 100)));
+  EXPECT_EQ(Warning(CUT_SHORT), Refusal(noIend));
+  EXPECT_EQ(Warning(CUT_SHORT), Refusal(Bytes(split.begin(), split.begin() + 100)));
   Bytes huge = File(Header(10), {Chunk("JDAT", jpeg)});
   huge[36] = 0xFF, huge[37] = 0xFF, huge[38] = 0xFF, huge[39] = 0xF0;  // the JDAT length
-  EXPECT_EQ("", Refusal(huge));
+  EXPECT_EQ(Warning(CUT_SHORT), Refusal(huge));
+  EXPECT_EQ(Warning("File \"test.jng\" is corrupt. It has no JDAT chunk"),
+            Refusal(File(Header(10), {Chunk("tEXt", {'a', 0})})));
 }
 
-TEST_F(JngDecoder, AColourOnlyFileIgnoresItsAlphaFieldsAndTakesTheJpegsSize) {
-  Jhdr header = Header(10, 8, 3);
-  header.width = W + 5;
+TEST_F(JngDecoder, AColourOnlyFileIgnoresItsAlphaFields) {
   LData_Image image;
-  ASSERT_TRUE(Read(File(header, {Chunk("JDAT", Colour())}), image));
+  ASSERT_TRUE(Read(File(Header(10, 8, 3), {Chunk("JDAT", Colour())}), image));
   EXPECT_EQ(W, image.imageData->width);
   EXPECT_EQ("", sink.Text());
+}
+
+// ReadInfo reports the JHDR's size: a colour stream of another size would
+// make Read allocate and deliver what was never announced.
+TEST_F(JngDecoder, AColourStreamOfAnotherSizeThanTheHeaderIsRefused) {
+  const std::string differs =
+      Warning("File \"test.jng\" is corrupt. The size in its JHDR chunk is not the size of its colour stream");
+  for (unsigned char colorType : {10, 14}) {
+    Jhdr wider = Header(colorType);
+    wider.width = W + 5;
+    EXPECT_EQ(differs, Refusal(File(wider, {Chunk("JDAT", Colour())}))) << int(colorType);
+    Jhdr huge = Header(colorType);
+    huge.width = huge.height = 30000;
+    EXPECT_EQ(differs, Refusal(File(huge, {Chunk("JDAT", Colour())}))) << int(colorType);
+  }
+  Jhdr smaller = Header(8);
+  smaller.height = H - 1;
+  EXPECT_EQ(differs, Refusal(File(smaller, {Chunk("JDAT", Grey())})));
+}
+
+// The alpha's interlace and filter fields: Adam7 data is read pass by pass,
+// each row unfiltered by its own type; the filter method itself is not
+// examined, and an interlace method that does not exist is refused.
+TEST_F(JngDecoder, TheAlphaInterlaceFieldChoosesTheRowOrder) {
+  std::vector<unsigned> samples(W * H);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = unsigned(i * 53 + i / W * 7) & 0xFF;
+  const struct {
+    unsigned char interlace, filter;
+  } cases[] = {{0, 0}, {1, 0}, {1, 64}};
+  for (const auto& c : cases) {
+    Jhdr header = Header(14);
+    header.alphaInterlace = c.interlace;
+    header.alphaFilter = c.filter;
+    LData_Image image;
+    ASSERT_TRUE(Read(File(header, {Chunk("IDAT", FilteredAlpha(samples, W, H, c.interlace == 1)),
+                                   Chunk("JDAT", Colour())}),
+                     image))
+        << int(c.interlace) << "/" << int(c.filter);
+    EXPECT_EQ(samples, Alphas(image)) << int(c.interlace) << "/" << int(c.filter);
+    EXPECT_EQ("", sink.Text());
+  }
+  // Interlaced data read as if it were not, and the other way round, is
+  // either too short or other samples.
+  for (unsigned char interlace : {0, 1}) {
+    Jhdr header = Header(14);
+    header.alphaInterlace = interlace;
+    LData_Image image;
+    if (Read(File(header, {Chunk("IDAT", FilteredAlpha(samples, W, H, interlace == 0)), Chunk("JDAT", Colour())}),
+             image)) {
+      EXPECT_NE(samples, Alphas(image)) << int(interlace);
+    }
+    sink.Clear();
+  }
+  Jhdr unknown = Header(14);
+  unknown.alphaInterlace = 2;
+  EXPECT_EQ(Warning("Can't handle file \"test.jng\". The specified interlacing method is invalid or not supported.") +
+                Warning(CORRUPT_ALPHA),
+            Refusal(File(unknown, {Chunk("IDAT", FilteredAlpha(samples, W, H, false)), Chunk("JDAT", Colour())})));
+}
+
+// An alpha stream of a few megabytes that inflates to 2 GiB: the decoder
+// takes the bytes the alpha needs and warns about the rest.
+TEST_F(JngDecoder, ADeflateBombInTheAlphaCostsOnlyTheAlphasBytes) {
+  Bytes bomb = {0x78, 0x9C};
+  Bytes body = DeflateBomb(uint64_t(2) << 30);
+  bomb.insert(bomb.end(), body.begin(), body.end());
+  Bytes file = File(Header(14), {Chunk("IDAT", bomb), Chunk("JDAT", Colour())});
+  LData_Image image;
+  uint64_t largestBefore = services->Pool().m_maximumSize;
+  ASSERT_TRUE(Read(file, image));
+  EXPECT_EQ(std::vector<unsigned>(W * H, 0), Alphas(image));
+  EXPECT_EQ(Warning("More image data than the image needs. \"test.jng\" may be a corrupt png file"), sink.Text());
+  // The file's bytes, read and then gathered, are the largest blocks.
+  EXPECT_LE(services->Pool().m_maximumSize, std::max<uint64_t>(largestBefore, file.size()));
 }
 
 TEST_F(JngDecoder, DeflatedAlphaOfEveryDepthIsScaledToBytes) {
@@ -219,20 +343,30 @@ TEST_F(JngDecoder, AlphaThatCannotBePlacedIsRefused) {
   Bytes idat = Chunk("IDAT", DeflatedRows(samples, W, H, 8));
   EXPECT_EQ(Warning("Can't handle file \"test.jng\". The alpha channel type specified is not supported."),
             Refusal(File(Header(14, 8, 3), {idat, Chunk("JDAT", Colour())})));
-  // The header promises more rows than the colour stream has.
-  Jhdr taller = Header(14);
-  taller.height = H * 2;
-  std::vector<unsigned> tallSamples(W * H * 2, 9);
-  EXPECT_EQ(Warning(CORRUPT_ALPHA), Refusal(File(taller, {Chunk("IDAT", DeflatedRows(tallSamples, W, H * 2, 8)),
-                                                          Chunk("JDAT", Colour(W, H))})));
+  // The alpha holds fewer rows than the image.
+  std::vector<unsigned> shortSamples(W * (H - 1), 9);
+  EXPECT_EQ(Warning(NOT_DEFLATE) + Warning(CORRUPT_ALPHA),
+            Refusal(File(Header(14), {Chunk("IDAT", DeflatedRows(shortSamples, W, H - 1, 8)),
+                                      Chunk("JDAT", Colour(W, H))})));
   EXPECT_EQ(Warning(CORRUPT_ALPHA), Refusal(File(Header(14, 8, 8), {Chunk("JDAA", Grey(W, H - 1)),
                                                                      Chunk("JDAT", Colour())})));
   EXPECT_EQ(Warning(CORRUPT_ALPHA), Refusal(File(Header(14, 8, 8), {Chunk("JDAA", Colour()), Chunk("JDAT", Colour())})));
-  EXPECT_EQ(Warning("File \"test.jng\" is corrupt. Files in png format must use the deflate compression scheme.") +
-                Warning(CORRUPT_ALPHA),
+  // A JPEG alpha whose header claims 30000 x 30000 is refused by its header,
+  // before pixels are made for it.
+  Bytes claims = Grey();
+  for (size_t i = 0; i + 9 <= claims.size(); ++i)
+    if (claims[i] == 0xFF && claims[i + 1] == 0xC0) {
+      claims[i + 5] = claims[i + 7] = 30000 >> 8;
+      claims[i + 6] = claims[i + 8] = 30000 & 0xFF;
+      break;
+    }
+  uint64_t largestBefore = services->Pool().m_maximumSize;
+  EXPECT_EQ(Warning(CORRUPT_ALPHA), Refusal(File(Header(14, 8, 8), {Chunk("JDAA", claims), Chunk("JDAT", Colour())})));
+  EXPECT_LT(services->Pool().m_maximumSize, std::max<uint64_t>(largestBefore, 1 << 20));
+  EXPECT_EQ(Warning(NOT_DEFLATE) + Warning(CORRUPT_ALPHA),
             Refusal(File(Header(14), {Chunk("IDAT", {0x78, 0x00, 1, 2}), Chunk("JDAT", Colour())})));
-  EXPECT_EQ(Warning(CORRUPT_ALPHA), Refusal(File(Header(14), {Chunk("IDAT", {0x78, 0x9C, 0xFF}),
-                                                              Chunk("JDAT", Colour())})));
+  EXPECT_EQ(Warning(NOT_DEFLATE) + Warning(CORRUPT_ALPHA),
+            Refusal(File(Header(14), {Chunk("IDAT", {0x78, 0x9C, 0xFF}), Chunk("JDAT", Colour())})));
 }
 
 TEST_F(JngDecoder, AFourComponentColourStreamDropsTheAlpha) {

@@ -1,6 +1,6 @@
 // Damaged real files: every prefix, and every byte flipped, must be refused
-// or decoded, with nothing read or written outside a buffer (the sanitizer
-// build watches) and nothing leaked.
+// with a reason or decoded, with nothing read or written outside a buffer
+// (the sanitizer build watches) and nothing leaked.
 #include "JpegTestSupport.h"
 #include "lum/Image/LLoader_Image_JNG.h"
 #include "lum/Image/LLoader_Image_JPG.h"
@@ -17,10 +17,13 @@ class DamagedFiles : public CodecTest {
       if (loader.Read(stream, image, nullptr)) {
         ASSERT_NE(nullptr, image.imageData);
         ASSERT_NE(nullptr, image.imageData->pixels);
+      } else {
+        ASSERT_NE("", sink.Text()) << "a refusal without a reason";
       }
     } catch (const kor::ErrorDescription& error) {
       ASSERT_STREQ("Error during JPEG decompression", error.GetMessage());
     }
+    sink.Clear();
     ++decoded;
   }
   void DecodeDamaged(lum::LLoader_Image& loader, const char* const* names, size_t count) {

@@ -6,7 +6,10 @@
 
 #include <cstring>
 
+#include "../kor/DeflateBomb.h"
 #include "PngTestSupport.h"
+#include "RecordingSink.h"
+#include "TestServices.h"
 
 namespace {
 
@@ -38,6 +41,11 @@ RawPng Grey8(uint32_t width, uint32_t height) { return RandomImage(width, height
 
 const std::string CORRUPT = "File \"image.png\" is corrupt. ";
 const std::string NOT_DEFLATE = CORRUPT + "Files in png format must use the deflate compression scheme.";
+const std::string CUT_SHORT = CORRUPT + "The file ends before its IEND chunk";
+const std::string TOO_LARGE = "Can't handle file \"image.png\". The image is too large.";
+const std::string TOO_WIDE = CORRUPT + "Its width or height is too large";
+const std::string DATA_TOO_SHORT = CORRUPT + "Its image data is too short for the size in its header";
+const std::string MORE_DATA = "More image data than the image needs. \"image.png\" may be a corrupt png file";
 
 }  // namespace
 
@@ -172,7 +180,7 @@ TEST(PngDecode, ChunksOtherThanTheFourAndTheirCrcsAreIgnored) {
   EXPECT_EQ(ExpectedPixels(image), decoded.pixels);
 }
 
-TEST(PngDecode, ChunksReachingPastTheFileEndFailWithoutAMessage) {
+TEST(PngDecode, ChunksReachingPastTheFileEndAreReported) {
   RawPng image = Grey8(4, 4);
   Bytes file = SimpleFile(image);
   Bytes withoutEnd(file.begin(), file.end() - 12);
@@ -186,7 +194,7 @@ TEST(PngDecode, ChunksReachingPastTheFileEndFailWithoutAMessage) {
   for (const Bytes& broken : {withoutEnd, tooLong, hugeLength}) {
     Decoded decoded = DecodeOurs(broken);
     EXPECT_FALSE(decoded.ok);
-    EXPECT_EQ("", decoded.messages);
+    EXPECT_EQ(Warning(CUT_SHORT), decoded.messages);
     EXPECT_EQ(lum::TEXTURE_FORMAT_L8, decoded.format);
   }
 }
@@ -317,33 +325,69 @@ TEST(PngDecode, ImageDataThatEndsTooSoon) {
   Decoded decoded = DecodeOurs(WithImageData(image, ZlibStream(Bytes(raw.begin(), raw.end() - 1))));
   EXPECT_FALSE(decoded.ok);
   EXPECT_EQ(Warning(NOT_DEFLATE), decoded.messages);
-  // Deflate data cut short, or with a block of type 3: no message of ours.
+  // Deflate data cut short, or with a block of type 3.
   Bytes stream = ZlibStream(raw);
   decoded = DecodeOurs(WithImageData(image, Bytes(stream.begin(), stream.begin() + stream.size() / 2)));
   EXPECT_FALSE(decoded.ok);
-  EXPECT_EQ("", decoded.messages);
+  EXPECT_EQ(Warning(NOT_DEFLATE), decoded.messages);
   decoded = DecodeOurs(WithImageData(image, Bytes{0x78, 0x9C, 0x07, 0, 0, 0}));
   EXPECT_FALSE(decoded.ok);
-  EXPECT_EQ("", decoded.messages);
-  // More data than the image needs is fine.
+  EXPECT_EQ(Warning(NOT_DEFLATE), decoded.messages);
+  // More data than the image needs is only a warning; inflating stops where
+  // the image is complete.
   raw.insert(raw.end(), 100, 7);
   decoded = DecodeOurs(WithImageData(image, ZlibStream(raw)));
   EXPECT_TRUE(decoded.ok);
   EXPECT_EQ(ExpectedPixels(image), decoded.pixels);
+  EXPECT_EQ(Warning(MORE_DATA), decoded.messages);
+}
+
+// A few megabytes of image data that inflate to 2 GiB behind a header of
+// 64 x 64 pixels: the read takes what the image needs and stops.
+TEST(PngDecode, ADeflateBombCostsOnlyTheImagesBytes) {
+  Bytes bomb = {0x78, 0x9C};
+  Bytes body = DeflateBomb(uint64_t(2) << 30);
+  bomb.insert(bomb.end(), body.begin(), body.end());
+  Bytes file = PngFile({HeaderChunk(64, 64, 8, 0), Chunk("IDAT", bomb), Chunk("IEND", {})});
+  RecordingSink sink;
+  ScopedTestServices services;
+  services.Services().GetChannel(7)->AddListener(&sink);
+  {
+    lum::LLoader_Image_PNG loader;
+    lum::LData_Image record;
+    NamedStream stream(file, "image.png");
+    EXPECT_TRUE(loader.Read(stream, record, nullptr));
+    ASSERT_NE(nullptr, record.imageData->pixels);
+    EXPECT_EQ(Bytes(64 * 64, 0), Bytes(record.imageData->pixels, record.imageData->pixels + 64 * 64));
+  }
+  services.Services().GetChannel(7)->RemoveListener(&sink);
+  EXPECT_EQ(Warning(MORE_DATA), sink.Text());
+  // The file's own bytes are the largest block the read asked for.
+  EXPECT_LE(services.Pool().m_maximumSize, file.size());
 }
 
 TEST(PngDecode, SizesNoBufferCanHoldAreRefusedBeforeAllocating) {
   Bytes data = ZlibStream(Bytes(1000, 0));
-  const uint32_t sizes[][2] = {{0x7FFFFFFF, 0x7FFFFFFF}, {0x80000000u, 1}, {1, 0xFFFFFFFFu}, {40000, 40000}};
-  for (const auto& size : sizes) {
-    Bytes file = PngFile({HeaderChunk(size[0], size[1], 8, 6), Chunk("IDAT", data), Chunk("IEND", {})});
+  const struct {
+    uint32_t width, height;
+    const std::string& message;
+  } cases[] = {{0x7FFFFFFF, 0x7FFFFFFF, TOO_LARGE}, {40000, 40000, TOO_LARGE}, {0x80000000u, 1, TOO_WIDE},
+               {1, 0xFFFFFFFFu, TOO_WIDE},
+               // Sizes that fit are measured against the data before anything is made.
+               {10000, 10000, DATA_TOO_SHORT}, {1000, 1000, DATA_TOO_SHORT}};
+  for (const auto& c : cases) {
+    Bytes file = PngFile({HeaderChunk(c.width, c.height, 8, 6), Chunk("IDAT", data), Chunk("IEND", {})});
     Decoded decoded = DecodeOurs(file);
-    EXPECT_FALSE(decoded.ok) << size[0] << "x" << size[1];
-    EXPECT_EQ("", decoded.messages);
+    EXPECT_FALSE(decoded.ok) << c.width << "x" << c.height;
+    EXPECT_FALSE(decoded.hasPixels) << c.width << "x" << c.height;
+    EXPECT_EQ(Warning(c.message), decoded.messages) << c.width << "x" << c.height;
   }
-  // A size that fits is still measured against the data before pixels are made.
-  Bytes file = PngFile({HeaderChunk(10000, 10000, 8, 6), Chunk("IDAT", data), Chunk("IEND", {})});
-  EXPECT_EQ(Warning(NOT_DEFLATE), DecodeOurs(file).messages);
+  // Sizes that do not fit a signed 32-bit value are refused by the header
+  // read itself, before they could turn negative.
+  Decoded info = DecodeOurs(PngFile({HeaderChunk(0xFFFFFFFFu, 0xFFFFFFFFu, 8, 0)}), "image.png", true);
+  EXPECT_FALSE(info.ok);
+  EXPECT_FALSE(info.hasPart);
+  EXPECT_EQ(Warning(TOO_WIDE), info.messages);
 }
 
 // ---------------------------------------------------------------------------

@@ -169,7 +169,7 @@ void UStream_Archive::ReadMember(const ZIP_CENTRAL_DIRECTORY_FILE_HEADER& header
     return;
   }
   if (method == 8) {
-    Inflate(header.GetCompressedSize(), header.GetUncompressedSize());
+    Inflate(header.GetCompressedSize(), header.GetUncompressedSize(), name);
   } else if (!ReadStored(header.GetUncompressedSize())) {
     WarnNotFound(name);
   }
@@ -199,23 +199,32 @@ bool UStream_Archive::ReadStored(uint32_t size) {
   return true;
 }
 
+// Inflating stops at the recorded size: data beyond it costs no memory.
 // The stream never reaches beyond the bytes produced: a member that
 // inflates to less than its recorded size is cut to what arrived, and one
-// whose data is broken stays empty.
-void UStream_Archive::Inflate(uint32_t compressedSize, uint32_t uncompressedSize) {
+// whose data is broken stays empty. Each of the three draws a warning.
+void UStream_Archive::Inflate(uint32_t compressedSize, uint32_t uncompressedSize,
+                              const UBaseString<unsigned char>& name) {
   UArray<unsigned char> compressed;
   if (!ReadBytes(*m_archive, compressed, compressedSize)) return;
-  bool inflated;
-  {
-    DecompressorPolicy_Deflate policy;
-    inflated = Decompress(compressed, policy, m_bytes);
-  }
-  if (!inflated) {
-    m_bytes.Empty();
+  if (uncompressedSize > MAX_MEMBER_BYTES) {
+    WarnBrokenMember(name, "Its size is too large.");
     return;
   }
-  uint64_t produced = static_cast<uint64_t>(m_bytes.GetNum());
-  Serve(uncompressedSize < produced ? uncompressedSize : produced);
+  InflateResult result;
+  {
+    DecompressorPolicy_Deflate policy;
+    result = DecompressAtMost(compressed, policy, m_bytes, static_cast<int>(uncompressedSize));
+  }
+  if (result == INFLATE_BROKEN) {
+    m_bytes.Empty();
+    WarnBrokenMember(name, "Its compressed data is corrupt.");
+    return;
+  }
+  if (result == INFLATE_FULL) WarnBrokenMember(name, "It holds more data than its recorded size.");
+  else if (static_cast<uint32_t>(m_bytes.GetNum()) < uncompressedSize)
+    WarnBrokenMember(name, "It holds less data than its recorded size.");
+  Serve(static_cast<uint64_t>(m_bytes.GetNum()));
 }
 
 // ---------------------------------------------------------------------------
@@ -266,6 +275,11 @@ void UStream_Archive::WarnUnsupportedMethod(const UBaseString<unsigned char>& na
   UMessageWriter(WarningChannel(), "Can't handle file \"")
       << name << "\" in archive \"" << m_archive->GetName()
       << "\". Unsupported compression method used.";
+}
+
+void UStream_Archive::WarnBrokenMember(const UBaseString<unsigned char>& name, const char* problem) {
+  UMessageWriter(WarningChannel(), "Can't handle file \"")
+      << name << "\" in archive \"" << m_archive->GetName() << "\". " << problem;
 }
 
 void UStream_Archive::WarnNotFound(const UBaseString<unsigned char>& name) {

@@ -1,10 +1,12 @@
 // One member of a ZIP archive as an input stream. The whole member is read
-// (and inflated) while the object is constructed; afterwards the archive is
+// (and inflated, up to its recorded size) while the object is constructed; afterwards the archive is
 // no longer touched and the bytes are served from memory. A member name may
 // reach into archives inside the archive (inner.zip/readme.txt).
 //
 // Bad archives never raise: they draw a warning on channel 7 and leave the
-// stream empty and not open.
+// stream empty and not open. A deflated member whose data ends before or
+// goes on after its recorded size is served as far as both agree, after a
+// warning.
 #pragma once
 
 #include "kor/CoreServices/Implementations/UStream_Memory.h"
@@ -59,7 +61,8 @@ class UStream_Archive : public IInputStream {
                   const UBaseString<unsigned char>& name);
   bool SeekToMemberData(const ZIP_CENTRAL_DIRECTORY_FILE_HEADER& header);
   bool ReadStored(uint32_t size);
-  void Inflate(uint32_t compressedSize, uint32_t uncompressedSize);
+  void Inflate(uint32_t compressedSize, uint32_t uncompressedSize,
+               const UBaseString<unsigned char>& name);
   void OpenNested(const UBaseString<unsigned char>& name, int& nestedBudget);
   bool TakeOverNested(const UBaseString<unsigned char>& archiveName,
                       const UBaseString<unsigned char>& memberName, int& nestedBudget);
@@ -67,6 +70,7 @@ class UStream_Archive : public IInputStream {
 
   void WarnNoCentralDirectory();
   void WarnUnsupportedMethod(const UBaseString<unsigned char>& name);
+  void WarnBrokenMember(const UBaseString<unsigned char>& name, const char* problem);
   void WarnNotFound(const UBaseString<unsigned char>& name);
 
   IInputStream* m_archive;

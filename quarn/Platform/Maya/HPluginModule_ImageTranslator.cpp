@@ -62,6 +62,7 @@ MStatus HPluginModule_ImageTranslator_Reader::open(MString pathname, MImageFileI
 }
 
 MStatus HPluginModule_ImageTranslator_Reader::OpenStream(const char* path, MImageFileInfo* info) {
+  openAttempted = true;
   kor::UBaseString<unsigned char> name(path);
   ReplaceStream(kor::GetCoreServices()->GetFileSystem()->CreateFileReader(name));
   if (stream == nullptr) {
@@ -136,11 +137,11 @@ MStatus HPluginModule_ImageTranslator_Reader::glLoad(const MImageFileInfo& /*inf
 
 MStatus HPluginModule_ImageTranslator_Reader::close() {
   QUARN_HOST_BOUNDARY_BEGIN
-  if (stream == nullptr)
+  if (stream == nullptr && !openAttempted)
     kor::UMessageWriter(kor::GetCoreServices()->GetChannel(kWarningChannel),
                         "Tried to close already closed stream.");
-  else
-    ReplaceStream(nullptr);
+  ReplaceStream(nullptr);
+  openAttempted = false;
   return MStatus();
   QUARN_HOST_BOUNDARY_END(Failure())
 }

@@ -52,13 +52,15 @@ class ModuleResult {
 
 class HPluginModule_ImageTranslator_Reader : public MPxImageFile, public ModuleObject {
  public:
-  HPluginModule_ImageTranslator_Reader() : moduleInfo(nullptr), stream(nullptr) {}
+  HPluginModule_ImageTranslator_Reader() : moduleInfo(nullptr), stream(nullptr), openAttempted(false) {}
   // The host's base destructor does not throw, so neither may this one.
   ~HPluginModule_ImageTranslator_Reader() noexcept override;
 
   MStatus open(MString pathname, MImageFileInfo* info) override;
   MStatus load(MImage& image, unsigned int imageNumber) override;
   MStatus glLoad(const MImageFileInfo& info, unsigned int imageNumber) override;
+  // Releases the stream. Closing after an open, even one that failed, is
+  // what the host always does; only a close without an open warns.
   MStatus close() override;
 
   virtual ModuleResult ReadInfo(ImageInfo& info, kor::IInputStream& input) = 0;
@@ -76,6 +78,10 @@ class HPluginModule_ImageTranslator_Reader : public MPxImageFile, public ModuleO
   kor::IInputStream* stream;
 
  private:
+  // An open was called since the last close: the host closes every file it
+  // tried to open, so a close after a failed open is no fault.
+  bool openAttempted;
+
   MStatus OpenStream(const char* path, MImageFileInfo* info);
   MStatus LoadPixels(MImage& image, unsigned int imageNumber);
   void ReplaceStream(kor::IInputStream* fresh);
