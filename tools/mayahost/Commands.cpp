@@ -13,6 +13,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -71,19 +72,31 @@ bool report(const std::string& file, const FileRead& read, OutputNames* outputs)
 class ThreadedLoader
 {
 public:
-    ThreadedLoader(const Options& options) : m_options(options), m_reads(options.files.size()) {}
+    explicit ThreadedLoader(const Options& options) : m_options(options), m_done(options.files.size())
+    {
+        // Made here, so that a worker never has to allocate to hand in a result.
+        for (std::size_t i = 0; i < options.files.size(); ++i)
+            m_reads.emplace_back(new FileRead);
+    }
 
     bool run(OutputNames* outputs)
     {
         std::size_t workers = std::min<std::size_t>(m_options.threads, m_reads.size());
         std::vector<std::thread> threads;
-        for (std::size_t i = 0; i < workers; ++i)
-            threads.emplace_back([this] { work(); });
+        try {
+            while (threads.size() < workers)
+                threads.emplace_back([this] { work(); });
+        } catch (const std::system_error&) {
+            // The system has no more threads to give: fewer workers read it all.
+            if (threads.empty())
+                work();
+        }
         bool allLoaded = true;
         for (std::size_t i = 0; i < m_reads.size(); ++i) {
-            std::unique_ptr<FileRead> read = waitFor(i);
-            mayastandin::showMessages(read->messages);
-            allLoaded = report(m_options.files[i], *read, outputs) && allLoaded;
+            waitFor(i);
+            mayastandin::showMessages(m_reads[i]->messages);
+            allLoaded = report(m_options.files[i], *m_reads[i], outputs) && allLoaded;
+            m_reads[i].reset();  // its image is written: free it
         }
         for (std::thread& thread : threads)
             thread.join();
@@ -101,39 +114,37 @@ private:
                     return;
                 index = m_next++;
             }
-            std::unique_ptr<FileRead> read = readHeld(m_options.files[index]);
+            readHeld(m_options.files[index], *m_reads[index]);
             std::lock_guard<std::mutex> guard(m_lock);
-            m_reads[index] = std::move(read);
+            m_done[index] = true;
             m_readDone.notify_all();
         }
     }
 
-    std::unique_ptr<FileRead> readHeld(const std::string& file)
+    void readHeld(const std::string& file, FileRead& read)
     {
-        std::unique_ptr<FileRead> read(new FileRead);
         mayastandin::holdThreadMessages();
         try {
-            readFile(m_options, file, *read);
+            readFile(m_options, file, read);
         } catch (const std::exception& e) {
-            read->ok = false;
+            read.ok = false;
             showError("reading '" + file + "' failed: " + e.what());
         }
-        read->messages = mayastandin::takeHeldMessages();
-        return read;
+        read.messages = mayastandin::takeHeldMessages();
     }
 
-    std::unique_ptr<FileRead> waitFor(std::size_t index)
+    void waitFor(std::size_t index)
     {
         std::unique_lock<std::mutex> guard(m_lock);
-        m_readDone.wait(guard, [&] { return m_reads[index] != nullptr; });
-        return std::move(m_reads[index]);
+        m_readDone.wait(guard, [&] { return m_done[index]; });
     }
 
     const Options& m_options;
     std::mutex m_lock;
     std::condition_variable m_readDone;
-    std::size_t m_next = 0;
-    std::vector<std::unique_ptr<FileRead>> m_reads;  // filled by the workers, emptied in order
+    std::size_t m_next = 0;                          // the next file a worker takes
+    std::vector<std::unique_ptr<FileRead>> m_reads;  // one per file, freed once reported
+    std::vector<bool> m_done;                        // read and ready to report
 };
 
 }  // namespace
