@@ -16,16 +16,38 @@
 
 namespace kor {
 
-unsigned int g_crc32Table[256];
-unsigned char g_crc32TableReady = 0;
+namespace {
+
+constexpr uint32_t ByteRemainder(uint32_t n) {
+  for (int k = 0; k < 8; ++k) n = (n & 1) ? (n >> 1) ^ 0xEDB88320u : n >> 1;
+  return n;
+}
+
+}  // namespace
+
+// Filled when the program is loaded, so that threads computing their first
+// CRC at once never write it. A rebuild writes only entries that differ:
+// building a filled table again only reads it.
+#define KOR_CRC_ENTRIES4(n) \
+  ByteRemainder(n), ByteRemainder((n) + 1), ByteRemainder((n) + 2), ByteRemainder((n) + 3)
+#define KOR_CRC_ENTRIES16(n) \
+  KOR_CRC_ENTRIES4(n), KOR_CRC_ENTRIES4((n) + 4), KOR_CRC_ENTRIES4((n) + 8), KOR_CRC_ENTRIES4((n) + 12)
+#define KOR_CRC_ENTRIES64(n)                                                     \
+  KOR_CRC_ENTRIES16(n), KOR_CRC_ENTRIES16((n) + 16), KOR_CRC_ENTRIES16((n) + 32), \
+      KOR_CRC_ENTRIES16((n) + 48)
+unsigned int g_crc32Table[256] = {KOR_CRC_ENTRIES64(0), KOR_CRC_ENTRIES64(64),
+                                  KOR_CRC_ENTRIES64(128), KOR_CRC_ENTRIES64(192)};
+unsigned char g_crc32TableReady = 1;
+#undef KOR_CRC_ENTRIES64
+#undef KOR_CRC_ENTRIES16
+#undef KOR_CRC_ENTRIES4
 
 void BuildCrc32Table() {
   for (unsigned int n = 0; n < 256; ++n) {
-    unsigned int c = n;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
-    g_crc32Table[n] = c;
+    unsigned int c = ByteRemainder(n);
+    if (g_crc32Table[n] != c) g_crc32Table[n] = c;
   }
-  g_crc32TableReady = 1;
+  if (g_crc32TableReady != 1) g_crc32TableReady = 1;
 }
 
 namespace {
@@ -34,11 +56,7 @@ namespace {
 struct SliceTables {
   uint32_t m_table[16][256];
   constexpr SliceTables() : m_table() {
-    for (uint32_t n = 0; n < 256; ++n) {
-      uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
-      m_table[0][n] = c;
-    }
+    for (uint32_t n = 0; n < 256; ++n) m_table[0][n] = ByteRemainder(n);
     for (int k = 1; k < 16; ++k)
       for (int n = 0; n < 256; ++n)
         m_table[k][n] = (m_table[k - 1][n] >> 8) ^ m_table[0][m_table[k - 1][n] & 0xFF];

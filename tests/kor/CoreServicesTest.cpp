@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RecordingSink.h"
@@ -116,6 +117,31 @@ TEST(MemoryPool, CountsAllocationsAndZeroSizeRequests) {
   EXPECT_EQ(0, pool.m_currentAllocations);
   EXPECT_LE(pool.m_usedBytes, 0);  // frees subtract the heap's block sizes
   EXPECT_TRUE(pool.Init(123));
+}
+
+// Threads reading textures at once share the pool: no count may drift.
+TEST(MemoryPool, CountsStayExactWhenThreadsAllocateAtOnce) {
+  kor::UMemoryPool pool;
+  const int kThreads = 8, kRounds = 20000;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&pool, t] {
+      for (int i = 0; i < kRounds; ++i) {
+        void* block = pool.Allocate(1 + (i + t) % 100, "t");
+        void* none = pool.Allocate(0, "t");
+        pool.Free(none, "t");
+        pool.Free(block, "t");
+      }
+    });
+  for (std::thread& thread : threads) thread.join();
+  kor::UMemoryPoolCounts counts = pool.Snapshot();
+  EXPECT_EQ(0, counts.m_currentAllocations);
+  EXPECT_EQ(0, counts.m_currentZeroSizeAllocations);
+  EXPECT_EQ(static_cast<uint64_t>(kThreads) * kRounds, counts.m_cumulatedAllocations);
+  EXPECT_LE(counts.m_maximumAllocations, static_cast<uint64_t>(kThreads));
+  EXPECT_EQ(1u, counts.m_minimumSize);
+  EXPECT_EQ(100u, counts.m_maximumSize);
+  EXPECT_LE(counts.m_usedBytes, 0);
 }
 
 TEST(MemoryPool, FreshPoolStatisticsText) {

@@ -74,24 +74,35 @@ TEST_F(WindowsFileStreams, TransfersOf2GiBRaiseBeforeTouchingTheFile) {
   EXPECT_EQ("", ReadFile(Path("out.txt")));
 }
 
-TEST_F(WindowsFileStreams, StreamsHoldTheirFileExclusivelyUntilClosed) {
+// Two file nodes may name one texture: readers share reading, writers hold
+// the file alone.
+TEST_F(WindowsFileStreams, ReadersShareTheFileAndAWriterHoldsItAlone) {
   std::string path = Path("held.txt");
   WriteFile(path, "held");
   Reader reader(m_fs.CreateFileReader(Text(path)));
   ASSERT_TRUE(reader);
-  // Held open without sharing, the file counts as absent to everyone else.
-  EXPECT_FALSE(m_fs.ExistsFile(Text(path)));
-  EXPECT_EQ(0u, m_fs.GetFileSize(Text(path)));
-  EXPECT_FALSE(m_fs.CreateFileReader(Text(path)));
-  reader->Close();
+  Reader second(m_fs.CreateFileReader(Text(path)));
+  ASSERT_TRUE(second);
   EXPECT_TRUE(m_fs.ExistsFile(Text(path)));
-  reader->Close();
+  EXPECT_EQ(4u, m_fs.GetFileSize(Text(path)));
+  char bytes[4] = {};
+  EXPECT_EQ(4u, second->Serialize(bytes, 4));
+  EXPECT_EQ(4u, reader->Serialize(bytes, 4));
+  EXPECT_EQ("held", std::string(bytes, 4));
+  // A writer would change what the readers read: it does not open, and the
+  // file stays as it was.
+  EXPECT_FALSE(Writer(m_fs.CreateFileWriter(Text(path), true, false)));
   reader.reset();
-  EXPECT_TRUE(m_fs.ExistsFile(Text(path)));
+  EXPECT_FALSE(Writer(m_fs.CreateFileWriter(Text(path), true, false)));
+  second->Close();
+  EXPECT_EQ("held", ReadFile(path));
 
+  // Held by a writer, the file counts as absent to everyone else.
   Writer writer(m_fs.CreateFileWriter(Text(path), true, true));
   ASSERT_TRUE(writer);
   EXPECT_FALSE(m_fs.ExistsFile(Text(path)));
+  EXPECT_EQ(0u, m_fs.GetFileSize(Text(path)));
+  EXPECT_FALSE(m_fs.CreateFileReader(Text(path)));
   writer.reset();
   EXPECT_TRUE(m_fs.ExistsFile(Text(path)));
 }

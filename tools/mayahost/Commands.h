@@ -7,5 +7,6 @@
 bool printInfo(const Plugin& plugin);
 
 // `load`: reads every file, prints its size and channels, writes PNGs for -o.
-// True when every file was read (and written).
+// With several threads the files are read at once; what is printed, shown and
+// written is the same as with one. True when every file was read (and written).
 bool loadFiles(const Options& options);

@@ -10,6 +10,7 @@ struct Options
     std::string module;   // image-file registration to use for every file
     bool unload = false;  // call uninitializePlugin instead of sending the exit notification
     bool help = false;
+    unsigned threads = 1;  // worker threads that read the files at once
     std::string command;  // "info" or "load"
     std::vector<std::string> files;
     std::string output;   // -o: a PNG file, or a folder when several files are loaded

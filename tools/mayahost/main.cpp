@@ -11,6 +11,7 @@
 #include <mayastandin/Host.h>
 
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -55,9 +56,7 @@ bool shutDown(Plugin& plugin, bool unload)
     return ok;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
     Options options;
     std::string error;
@@ -78,4 +77,17 @@ int main(int argc, char** argv)
     ok = shutDown(plugin, options.unload) && ok;
     std::fflush(stdout);
     return ok ? 0 : 1;
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Whatever goes wrong, the user learns why.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        return fail(std::string("stopped: ") + e.what());
+    } catch (...) {
+        return fail("stopped by an unknown exception");
+    }
 }

@@ -19,4 +19,18 @@ class UCriticalSection {
   CRITICAL_SECTION m_section;
 };
 
+// Holds a section for the lifetime of a scope.
+class UCriticalSectionLock {
+ public:
+  explicit UCriticalSectionLock(UCriticalSection& section) : m_section(section) {
+    m_section.EnterSection();
+  }
+  UCriticalSectionLock(const UCriticalSectionLock&) = delete;
+  UCriticalSectionLock& operator=(const UCriticalSectionLock&) = delete;
+  ~UCriticalSectionLock() { m_section.LeaveSection(); }
+
+ private:
+  UCriticalSection& m_section;
+};
+
 }  // namespace kor

@@ -13,26 +13,19 @@
 
 namespace kor {
 
-UMemoryPool::UMemoryPool()
-    : m_usedBytes(0),
-      m_currentAllocations(0),
-      m_maximumAllocations(0),
-      m_cumulatedAllocations(0),
-      m_cumulatedOverhead(0),
-      m_averageSize(0),
-      m_minimumSize(4294967295u),
-      m_maximumSize(0),
-      m_currentZeroSizeAllocations(0),
-      m_maximumZeroSizeAllocations(0) {}
-
-// The maxima record the peaks of the current counts.
+// The maxima record the peaks of the current counts. The heap is called
+// outside the lock; a block the heap refuses is not counted.
 void* UMemoryPool::Allocate(unsigned size, const char* /*location*/) {
   if (size == 0) {
+    UCriticalSectionLock lock(m_countsLock);
     ++m_currentZeroSizeAllocations;
     if (static_cast<uint64_t>(m_currentZeroSizeAllocations) > m_maximumZeroSizeAllocations)
       m_maximumZeroSizeAllocations = static_cast<uint64_t>(m_currentZeroSizeAllocations);
     return nullptr;
   }
+  void* block = std::malloc(size);
+  if (block == nullptr) return nullptr;
+  UCriticalSectionLock lock(m_countsLock);
   ++m_currentAllocations;
   ++m_cumulatedAllocations;
   if (m_currentAllocations > 0 && static_cast<uint64_t>(m_currentAllocations) > m_maximumAllocations)
@@ -40,17 +33,25 @@ void* UMemoryPool::Allocate(unsigned size, const char* /*location*/) {
   if (size < m_minimumSize) m_minimumSize = size;
   if (size > m_maximumSize) m_maximumSize = size;
   m_usedBytes += size;
-  return std::malloc(size);
+  return block;
 }
 
 void UMemoryPool::Free(void* block, const char* /*location*/) {
   if (block == nullptr) {
+    UCriticalSectionLock lock(m_countsLock);
     --m_currentZeroSizeAllocations;
     return;
   }
-  --m_currentAllocations;
-  m_usedBytes -= static_cast<int64_t>(KOR_BLOCK_SIZE(block));
+  const int64_t bytes = static_cast<int64_t>(KOR_BLOCK_SIZE(block));
   std::free(block);
+  UCriticalSectionLock lock(m_countsLock);
+  --m_currentAllocations;
+  m_usedBytes -= bytes;
+}
+
+UMemoryPoolCounts UMemoryPool::Snapshot() {
+  UCriticalSectionLock lock(m_countsLock);
+  return *this;
 }
 
 bool UMemoryPool::Init(int /*blockSize*/) { return true; }
@@ -70,7 +71,7 @@ void WriteBytes(UMessageWriter& writer, const char* label, uint64_t value) {
 
 void UMemoryPool::PrintStatistics(IMessageSink* channel) {
   // Composing the text allocates; report the counts as they were before.
-  const UMemoryPool s(*this);
+  const UMemoryPoolCounts s = Snapshot();
   UMessageWriter writer(channel, "memory allocator statistics:");
   writer << "\r\n";
   writer << "    memory currently used: " << s.m_usedBytes << " bytes ("

@@ -3,15 +3,32 @@
 
 #include <cstdint>
 
+#include "kor/CoreServices/Implementations/UCriticalSection.h"
 #include "kor/CoreServices/Interfaces/IMemoryAllocator.h"
 
 namespace kor {
 
 class IMessageSink;
 
-class UMemoryPool : public IMemoryAllocator {
+// What a pool has counted; a copy is a snapshot.
+struct UMemoryPoolCounts {
+  int64_t m_usedBytes = 0;
+  int64_t m_currentAllocations = 0;
+  uint64_t m_maximumAllocations = 0;
+  uint64_t m_cumulatedAllocations = 0;
+  uint64_t m_cumulatedOverhead = 0;
+  uint64_t m_averageSize = 0;
+  uint64_t m_minimumSize = 4294967295u;
+  uint64_t m_maximumSize = 0;
+  int64_t m_currentZeroSizeAllocations = 0;
+  uint64_t m_maximumZeroSizeAllocations = 0;
+};
+
+// Threads allocate at once: the counts change under a lock of the pool's own,
+// so they neither drift nor disagree with one another.
+class UMemoryPool : public IMemoryAllocator, public UMemoryPoolCounts {
  public:
-  UMemoryPool();
+  UMemoryPool() = default;
   ~UMemoryPool() noexcept(false) override {}
 
   void* Allocate(unsigned size, const char* location) override;
@@ -20,16 +37,11 @@ class UMemoryPool : public IMemoryAllocator {
   virtual void Destroy();
   virtual void PrintStatistics(IMessageSink* channel);
 
-  int64_t m_usedBytes;
-  int64_t m_currentAllocations;
-  uint64_t m_maximumAllocations;
-  uint64_t m_cumulatedAllocations;
-  uint64_t m_cumulatedOverhead;
-  uint64_t m_averageSize;
-  uint64_t m_minimumSize;
-  uint64_t m_maximumSize;
-  int64_t m_currentZeroSizeAllocations;
-  uint64_t m_maximumZeroSizeAllocations;
+  // The counts as one consistent whole, while other threads go on allocating.
+  UMemoryPoolCounts Snapshot();
+
+ private:
+  UCriticalSection m_countsLock;
 };
 
 }  // namespace kor

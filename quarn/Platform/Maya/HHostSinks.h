@@ -1,6 +1,8 @@
 // The sinks that show the plug-in's messages in the host's message display:
-// one for information, one for warnings, one for errors. Each holds its own
-// lock for a whole message, always taken after the channel's lock.
+// one for information, one for warnings, one for errors. All three hold one
+// lock for a whole message, always taken after the channel's lock, so that
+// messages from threads reading at once never interleave and the host is
+// called by one thread at a time.
 #pragma once
 
 #include "kor/CoreServices/Implementations/UCriticalSection.h"
@@ -9,14 +11,15 @@
 namespace quarn {
 namespace platform_maya {
 
-class HHostSink : public kor::IMessageSink, private kor::UCriticalSection {
+class HHostSink : public kor::IMessageSink {
  public:
   typedef void (*DisplayFunction)(const char* text);
 
-  explicit HHostSink(DisplayFunction display) : m_display(display) {}
+  HHostSink(DisplayFunction display, kor::UCriticalSection& displayLock)
+      : m_display(display), m_displayLock(displayLock) {}
 
-  void Lock() override { EnterSection(); }
-  void Unlock() override { LeaveSection(); }
+  void Lock() override { m_displayLock.EnterSection(); }
+  void Unlock() override { m_displayLock.LeaveSection(); }
   void BeginMessage() override { Lock(); }
   // Every piece a channel writes becomes one display call.
   void Write(const kor::UBaseString<unsigned char>& text) override { m_display(text.GetText()); }
@@ -24,6 +27,7 @@ class HHostSink : public kor::IMessageSink, private kor::UCriticalSection {
 
  private:
   DisplayFunction m_display;
+  kor::UCriticalSection& m_displayLock;
 };
 
 HHostSink& HostInfoSink();

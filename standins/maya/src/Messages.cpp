@@ -4,13 +4,17 @@
 #include <mayastandin/Host.h>
 
 #include <cstdio>
+#include <mutex>
 
 namespace mayastandin {
 namespace detail {
 namespace {
 
+// Plug-ins display from any thread: the log, the echo flag and stderr are
+// used under one lock, so messages neither interleave nor get lost.
 struct MessageState
 {
+    std::mutex lock;
     std::vector<Message> messages;
     bool echo = true;
 };
@@ -22,41 +26,68 @@ MessageState& state()
     return *messages;
 }
 
+// What the calling thread shows while it holds its messages back.
+struct HeldMessages
+{
+    bool holding = false;
+    std::vector<Message> messages;
+};
+
+thread_local HeldMessages t_held;
+
 std::string withoutTrailingBreaks(const std::string& text)
 {
     std::string::size_type end = text.find_last_not_of("\r\n");
     return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
+// The caller holds the state's lock.
+void showLocked(MessageState& shown, const Message& message)
+{
+    shown.messages.push_back(message);
+    // A bare line break ends a message the plug-in sent in pieces; the
+    // display puts every call on its own line anyway.
+    if (shown.echo && !withoutTrailingBreaks(message.text).empty())
+        std::fprintf(stderr, "%s\n", formatMessage(message).c_str());
+}
+
 void show(MessageKind kind, const MString& text)
 {
     Message message{kind, text.asChar()};
-    state().messages.push_back(message);
-    // A bare line break ends a message the plug-in sent in pieces; the
-    // display puts every call on its own line anyway.
-    if (state().echo && !withoutTrailingBreaks(message.text).empty())
-        std::fprintf(stderr, "%s\n", formatMessage(message).c_str());
+    if (t_held.holding) {
+        t_held.messages.push_back(message);
+        return;
+    }
+    MessageState& shown = state();
+    std::lock_guard<std::mutex> guard(shown.lock);
+    showLocked(shown, message);
 }
 
 }  // namespace
 
 void resetMessages()
 {
-    state().messages.clear();
+    MessageState& shown = state();
+    std::lock_guard<std::mutex> guard(shown.lock);
+    shown.messages.clear();
 }
 
 }  // namespace detail
 
 std::vector<Message> takeMessages()
 {
+    detail::MessageState& shown = detail::state();
+    std::lock_guard<std::mutex> guard(shown.lock);
     std::vector<Message> taken;
-    taken.swap(detail::state().messages);
+    taken.swap(shown.messages);
     return taken;
 }
 
 std::vector<Message> messages()
 {
-    return detail::state().messages;
+    detail::MessageState& shown = detail::state();
+    std::lock_guard<std::mutex> guard(shown.lock);
+    return shown.messages;
 }
 
 std::string formatMessage(const Message& message)
@@ -67,7 +98,30 @@ std::string formatMessage(const Message& message)
 
 void setEchoToStderr(bool echo)
 {
-    detail::state().echo = echo;
+    detail::MessageState& shown = detail::state();
+    std::lock_guard<std::mutex> guard(shown.lock);
+    shown.echo = echo;
+}
+
+void holdThreadMessages()
+{
+    detail::t_held.holding = true;
+}
+
+std::vector<Message> takeHeldMessages()
+{
+    std::vector<Message> taken;
+    taken.swap(detail::t_held.messages);
+    detail::t_held.holding = false;
+    return taken;
+}
+
+void showMessages(const std::vector<Message>& messages)
+{
+    detail::MessageState& shown = detail::state();
+    std::lock_guard<std::mutex> guard(shown.lock);
+    for (const Message& message : messages)
+        detail::showLocked(shown, message);
 }
 
 }  // namespace mayastandin

@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <new>
-#include <string>
 #include <vector>
 
 static_assert(sizeof(off_t) >= 8, "file positions beyond 4 GiB need a 64-bit off_t");
@@ -45,12 +45,21 @@ Registry& TheRegistry() {
 
 const DWORD kCopyChunk = 64 * 1024;
 
-// The system writes Windows paths; POSIX only knows the slash.
-bool ToPosix(LPCSTR path, std::string* out) {
+// A path as POSIX spells it. It lives in the caller's frame: this code is
+// linked into the plug-in, and a std::string would be grown by the C++
+// runtime's allocator but freed by inline code with the plug-in's own.
+struct PosixPath {
+  char text[PATH_MAX];
+  const char* c_str() const { return text; }
+};
+
+// The system writes Windows paths; POSIX only knows the slash. Paths longer
+// than the system takes are refused.
+bool ToPosix(LPCSTR path, PosixPath* out) {
   if (path == nullptr || *path == '\0') return false;
-  out->assign(path);
-  for (char& c : *out)
-    if (c == '\\') c = '/';
+  size_t length = strnlen(path, sizeof out->text);
+  if (length == sizeof out->text) return false;
+  for (size_t i = 0; i <= length; ++i) out->text[i] = path[i] == '\\' ? '/' : path[i];
   return true;
 }
 
@@ -240,15 +249,16 @@ BOOL CopyWith(LPCSTR existing, LPCSTR newName, DWORD copyFlags, CopyProgress& pr
   return copied ? TRUE : FALSE;
 }
 
-bool CurrentDirectory(std::string* out) {
-  std::vector<char> buffer(256);
+// The text of the working directory, however deep, with its terminating 0.
+bool CurrentDirectory(std::vector<char>* out) {
+  out->resize(256);
   for (;;) {
-    if (getcwd(buffer.data(), buffer.size()) != nullptr) {
-      out->assign(buffer.data());
+    if (getcwd(out->data(), out->size()) != nullptr) {
+      out->resize(std::strlen(out->data()) + 1);
       return true;
     }
     if (errno != ERANGE) return false;
-    buffer.resize(buffer.size() * 2);
+    out->resize(out->size() * 2);
   }
 }
 
@@ -256,7 +266,7 @@ bool CurrentDirectory(std::string* out) {
 
 HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                    LPSECURITY_ATTRIBUTES, DWORD creationDisposition, DWORD, HANDLE) {
-  std::string path;
+  PosixPath path;
   int flags = OpenFlags(desiredAccess, creationDisposition);
   if (!ToPosix(fileName, &path) || flags < 0) return INVALID_HANDLE_VALUE;
   Registry& registry = TheRegistry();
@@ -356,7 +366,7 @@ BOOL CloseHandle(HANDLE object) {
 }
 
 BOOL DeleteFileA(LPCSTR fileName) {
-  std::string path;
+  PosixPath path;
   if (!ToPosix(fileName, &path)) return FALSE;
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
@@ -380,7 +390,7 @@ BOOL CopyFileExA(LPCSTR existingFileName, LPCSTR newFileName, LPPROGRESS_ROUTINE
 }
 
 BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
-  std::string from, to;
+  PosixPath from, to;
   struct stat source, target;
   if (!ToPosix(existingFileName, &from) || !ToPosix(newFileName, &to)) return FALSE;
   bool replace = (flags & MOVEFILE_REPLACE_EXISTING) != 0;
@@ -408,25 +418,25 @@ BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
 }
 
 BOOL CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES) {
-  std::string path;
+  PosixPath path;
   return ToPosix(pathName, &path) && mkdir(path.c_str(), 0777) == 0 ? TRUE : FALSE;
 }
 
 BOOL RemoveDirectoryA(LPCSTR pathName) {
-  std::string path;
+  PosixPath path;
   return ToPosix(pathName, &path) && rmdir(path.c_str()) == 0 ? TRUE : FALSE;
 }
 
 DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) {
-  std::string current;
-  if (!CurrentDirectory(&current) || current.size() >= 0xFFFFFFFFu) return 0;
-  DWORD needed = static_cast<DWORD>(current.size() + 1);
+  std::vector<char> current;
+  if (!CurrentDirectory(&current) || current.size() > 0xFFFFFFFFu) return 0;
+  DWORD needed = static_cast<DWORD>(current.size());
   if (buffer == nullptr || bufferLength < needed) return needed;
-  std::memcpy(buffer, current.c_str(), needed);
+  std::memcpy(buffer, current.data(), needed);
   return needed - 1;
 }
 
 BOOL SetCurrentDirectoryA(LPCSTR pathName) {
-  std::string path;
+  PosixPath path;
   return ToPosix(pathName, &path) && chdir(path.c_str()) == 0 ? TRUE : FALSE;
 }

@@ -66,9 +66,10 @@ bool NameOneFile(const UBaseString<unsigned char>& first, const UBaseString<unsi
 #endif
 }
 
-// Exclusive: a file that someone else holds open without sharing does not open.
+// Readers share reading, so one file can be read by several at once; a file
+// that someone holds open for writing, or without sharing, does not open.
 HANDLE OpenForReading(const UBaseString<unsigned char>& path) {
-  return CreateFileA(path.GetText(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  return CreateFileA(path.GetText(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 

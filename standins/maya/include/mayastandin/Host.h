@@ -106,6 +106,15 @@ std::string formatMessage(const Message& message);
 // that is nothing but line breaks is collected but not echoed.
 void setEchoToStderr(bool echo);
 
+// Display calls may come from any thread. For a host that reads on worker
+// threads and reports in order: after holdThreadMessages, what the calling
+// thread shows is kept back (neither collected nor echoed) until
+// takeHeldMessages returns it and ends the holding; showMessages then shows
+// it as if it were displayed at that moment.
+void holdThreadMessages();
+std::vector<Message> takeHeldMessages();
+void showMessages(const std::vector<Message>& messages);
+
 // ---- Callbacks ------------------------------------------------------------
 
 std::size_t callbackCount();
