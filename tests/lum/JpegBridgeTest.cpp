@@ -83,6 +83,11 @@ TEST_F(JpegBridge, GreyColourAndFourComponentStreamsGetTheirFormats) {
   ExpectLikeLibjpeg(LibjpegEncode(Pattern(33, 17, 3), 33, 17, 3, JCS_RGB, 90), lum::TEXTURE_FORMAT_X8B8G8R8, "rgb");
   ExpectLikeLibjpeg(LibjpegEncode(Pattern(33, 17, 4), 33, 17, 4, JCS_CMYK, 90), lum::TEXTURE_FORMAT_A8B8G8R8,
                     "cmyk");
+  // Samplings outside the common set, which TurboJPEG has no name for.
+  ExpectLikeLibjpeg(LibjpegEncode(Pattern(37, 29, 3), 37, 29, 3, JCS_RGB, 90, Bytes(), {2, 1, 1, 2, 1, 1}),
+                    lum::TEXTURE_FORMAT_X8B8G8R8, "rgb 2x1 1x2 1x1");
+  ExpectLikeLibjpeg(LibjpegEncode(Pattern(37, 29, 3), 37, 29, 3, JCS_RGB, 90, Bytes(), {3, 1, 1, 1, 1, 1}),
+                    lum::TEXTURE_FORMAT_X8B8G8R8, "rgb 3x1 1x1 1x1");
 }
 
 TEST_F(JpegBridge, TheRecordTakesTheStreamsSizeWhateverItHeldBefore) {
