@@ -3,8 +3,10 @@
 # Usage: scripts/install-deps.sh [extra-package...]
 set -e
 
+# TurboJPEG is the system's JPEG library; libjpeg is only a peer and oracle
+# of the sample generator, the tests and the benchmarks.
 PACKAGES="cmake ninja-build g++ pkg-config
-  libjpeg62-turbo-dev libonig-dev libogg-dev libvorbis-dev
+  libturbojpeg0-dev libonig-dev libogg-dev libvorbis-dev libjpeg62-turbo-dev
   libgtest-dev zlib1g-dev libpng-dev libmng-dev libtiff-dev libstb-dev $*"
 
 missing=""

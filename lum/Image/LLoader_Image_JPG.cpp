@@ -19,7 +19,8 @@ bool LLoader_Image_JPG::Read(kor::IInputStream& stream, LData_Image& data, const
   KOR_GUARD_BEGIN
   kor::UArray<unsigned char> buffer;
   if (!LLoader_Image_JPG_Base::ReadRemainder(stream, buffer)) return false;
-  return LLoader_Image_JPG_Base::DecodeJpeg(buffer.GetData(), static_cast<size_t>(buffer.GetNum()), data);
+  return LLoader_Image_JPG_Base::DecodeJpeg(buffer.GetData(), static_cast<size_t>(buffer.GetNum()), data,
+                                            stream.GetName());
   KOR_GUARD_END
 }
 

@@ -46,6 +46,13 @@ class JpegBridge : public CodecTest {
     ASSERT_EQ(expected.width, image.imageData->width) << what;
     ASSERT_EQ(expected.height, image.imageData->height) << what;
     EXPECT_TRUE(expected.pixels == AsLibjpeg(image)) << what;
+    EXPECT_EQ("", sink.Text()) << what;
+  }
+  static const unsigned char* FrameHeader(const Bytes& file) {
+    for (size_t i = 0; i + 9 < file.size(); ++i)
+      if (file[i] == 0xFF && (file[i + 1] == 0xC0 || file[i + 1] == 0xC2)) return &file[i];
+    ADD_FAILURE() << "no frame header";
+    return file.data();
   }
 };
 
@@ -76,6 +83,11 @@ TEST_F(JpegBridge, GreyColourAndFourComponentStreamsGetTheirFormats) {
   ExpectLikeLibjpeg(LibjpegEncode(Pattern(33, 17, 3), 33, 17, 3, JCS_RGB, 90), lum::TEXTURE_FORMAT_X8B8G8R8, "rgb");
   ExpectLikeLibjpeg(LibjpegEncode(Pattern(33, 17, 4), 33, 17, 4, JCS_CMYK, 90), lum::TEXTURE_FORMAT_A8B8G8R8,
                     "cmyk");
+  // Samplings outside the common set, which TurboJPEG has no name for.
+  ExpectLikeLibjpeg(LibjpegEncode(Pattern(37, 29, 3), 37, 29, 3, JCS_RGB, 90, Bytes(), {2, 1, 1, 2, 1, 1}),
+                    lum::TEXTURE_FORMAT_X8B8G8R8, "rgb 2x1 1x2 1x1");
+  ExpectLikeLibjpeg(LibjpegEncode(Pattern(37, 29, 3), 37, 29, 3, JCS_RGB, 90, Bytes(), {3, 1, 1, 1, 1, 1}),
+                    lum::TEXTURE_FORMAT_X8B8G8R8, "rgb 3x1 1x1 1x1");
 }
 
 TEST_F(JpegBridge, TheRecordTakesTheStreamsSizeWhateverItHeldBefore) {
@@ -99,6 +111,61 @@ TEST_F(JpegBridge, RowsThatTruncatedDataNeverDeliveredAreZero) {
   Bytes black;
   for (int x = 0; x < 64; ++x) black.insert(black.end(), {255, 0, 0, 0});
   EXPECT_EQ(black, Bytes(last, last + 64 * 4));
+  EXPECT_EQ(Warning("File \"test.jpg\" is corrupt. Its JPEG data ends before the image does."), sink.Text());
+}
+
+// What libjpeg warns about is decoded as far as it goes, as libjpeg decodes
+// it, and said; a stream in several scans that ends early shows what its
+// scans hold instead of being refused.
+TEST_F(JpegBridge, DamagedStreamsAreDecodedAsFarAsTheyGoWithAWarning) {
+  Bytes baseline = LibjpegEncode(Pattern(64, 64, 3), 64, 64, 3, JCS_RGB, 90);
+  Bytes marker = baseline;
+  marker.insert(marker.end() - 200, {0xFF, 0xD3});  // a restart marker in a stream without restarts
+  const char* const DAMAGED = "File \"test.jpg\" is corrupt. Its JPEG data is damaged.";
+  const char* const SHORT = "File \"test.jpg\" is corrupt. Its JPEG data ends before the image does.";
+  struct Case {
+    const char* what;
+    Bytes file;
+    const char* warning;
+    size_t intactBytes;  // of libjpeg's decode of the whole stream
+  };
+  JpegPixels whole = LibjpegDecode(baseline);
+  std::vector<Case> cases = {{"marker inside the scan", marker, DAMAGED, 16 * 64 * 3},
+                             {"no end of image", Bytes(baseline.begin(), baseline.end() - 2), SHORT, 32 * 64 * 3}};
+  std::string progressive = TestDataPath("image-rs/images/jpg/progressive/test.jpg");
+  if (std::filesystem::exists(progressive)) {
+    Bytes file = ReadFileBytes(progressive);
+    cases.push_back({"progressive, cut in a scan", Bytes(file.begin(), file.end() - 300), SHORT, 0});
+  }
+  for (const Case& c : cases) {
+    LData_Image image;
+    ASSERT_TRUE(Read(c.file, image)) << c.what;
+    EXPECT_EQ(Warning(c.warning), sink.Text()) << c.what;
+    sink.Clear();
+    Bytes rgb = AsLibjpeg(image);
+    EXPECT_TRUE(std::equal(whole.pixels.begin(), whole.pixels.begin() + c.intactBytes, rgb.begin())) << c.what;
+  }
+}
+
+// Every 8 x 8 block of a scan costs at least one bit: a stream claiming more
+// blocks than its bytes can code is refused before anything is allocated
+// for its size, while a large image that compresses well still decodes.
+TEST_F(JpegBridge, ASizeTheDataCannotHoldIsRefusedAtOnce) {
+  Bytes huge = LibjpegEncode(Pattern(8, 8, 1), 8, 8, 1, JCS_GRAYSCALE, 90);
+  unsigned char* frame = const_cast<unsigned char*>(FrameHeader(huge));
+  frame[5] = frame[7] = 0x75;  // 30000 x 30000
+  frame[6] = frame[8] = 0x30;
+  EXPECT_EQ("Error during JPEG decompression", ReadError(huge));
+  LData_Image info;
+  TestStream stream(huge);
+  EXPECT_THROW(lum::LLoader_Image_JPG().ReadInfo(stream, info, nullptr), kor::ErrorDescription);
+
+  Bytes flat(2048 * 2048, 128);
+  Bytes large = LibjpegEncode(flat, 2048, 2048, 1, JCS_GRAYSCALE, 50);
+  ASSERT_LT(large.size(), 65536u);  // less than a byte a block
+  LData_Image image;
+  ASSERT_TRUE(Read(large, image));
+  EXPECT_EQ(2048, image.imageData->width);
 }
 
 TEST_F(JpegBridge, StreamsLibjpegCannotDecodeRaiseTheBridgesError) {

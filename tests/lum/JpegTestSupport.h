@@ -112,7 +112,8 @@ inline JpegPixels LibjpegDecode(const Bytes& jpeg) {
 
 // libjpeg's own encode of packed rows; the bridge must write the same bytes.
 inline Bytes LibjpegEncode(const Bytes& pixels, int width, int height, int components, J_COLOR_SPACE space,
-                           int quality, const Bytes& comment = Bytes()) {
+                           int quality, const Bytes& comment = Bytes(),
+                           const std::vector<int>& sampling = std::vector<int>()) {
   jpeg_compress_struct info;
   jpeg_error_mgr errors;
   info.err = jpeg_std_error(&errors);
@@ -127,6 +128,11 @@ inline Bytes LibjpegEncode(const Bytes& pixels, int width, int height, int compo
   jpeg_set_defaults(&info);
   if (space == JCS_UNKNOWN) jpeg_set_colorspace(&info, JCS_UNKNOWN);
   jpeg_set_quality(&info, quality, FALSE);
+  // Horizontal and vertical sampling factors, component by component.
+  for (size_t c = 0; 2 * c + 1 < sampling.size(); ++c) {
+    info.comp_info[c].h_samp_factor = sampling[2 * c];
+    info.comp_info[c].v_samp_factor = sampling[2 * c + 1];
+  }
   jpeg_start_compress(&info, TRUE);
   if (!comment.empty()) jpeg_write_marker(&info, JPEG_COM, comment.data(), unsigned(comment.size()));
   while (info.next_scanline < info.image_height) {

@@ -138,8 +138,44 @@ TEST_F(PluginTest, ASecondInitialisationReplacesTheServicesAndKeepsOneModule) {
   EXPECT_NE(first, kor::GetCoreServices());
   EXPECT_EQ(1, quarn::GetPluginDescription().modules.GetCount());
   EXPECT_EQ(1u, mayastandin::registrations().size());
+  EXPECT_EQ(1u, mayastandin::callbackCount());  // the first exit notification is gone
   ASSERT_TRUE(uninitializePlugin(m_plugin));
   EXPECT_EQ(m_accessorBefore, kor::GetCoreServicesAccessor());
+  EXPECT_EQ(0u, mayastandin::callbackCount());
+  EXPECT_EQ(0u, mayastandin::notifyExit());  // nothing left to call into an unloaded library
+}
+
+namespace {
+void* CreateNothing() { return nullptr; }
+}  // namespace
+
+// The host unloads a plug-in whose initialisation failed without calling
+// uninitializePlugin: whatever the failed initialisation did must be undone.
+TEST_F(PluginTest, AFailedInitialisationLeavesNothingRegistered) {
+  quarn::ModuleInfoBase noObjects = TestReaderModule("NoObjects");
+  noObjects.create = &CreateNothing;
+  struct Case {
+    const char* what;
+    std::vector<quarn::ModuleInfoBase> modules;
+    const char* failingCall;
+  };
+  const Case cases[] = {
+      {"a creator that makes nothing", {CommandModule("first"), TestReaderModule(), noObjects}, nullptr},
+      {"a refused exit notification", {CommandModule("first"), TestReaderModule()}, "MSceneMessage::addCallback"},
+  };
+  for (const Case& c : cases) {
+    TestModules() = c.modules;
+    if (c.failingCall) {
+      ASSERT_TRUE(mayastandin::failNextCall(c.failingCall, MStatus::kFailure));
+    }
+    EXPECT_FALSE(Initialize()) << c.what;
+    EXPECT_TRUE(mayastandin::registrations().empty()) << c.what;
+    EXPECT_EQ(0u, mayastandin::callbackCount()) << c.what;
+    EXPECT_EQ(m_accessorBefore, kor::GetCoreServicesAccessor()) << c.what;
+    EXPECT_EQ(0, quarn::GetPluginDescription().modules.GetCount()) << c.what;
+  }
+  EXPECT_NE(std::string::npos,
+            AllText().find("Couldn't register module with name \"NoObjects\". It can't create its objects."));
 }
 
 TEST_F(PluginTest, RefusedExitNotificationIsReportedAndTheAccessorRestored) {

@@ -3,9 +3,11 @@
 #include <maya/MGlobal.h>
 #include <mayastandin/Host.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <link.h>
 #include <exception>
 
 namespace {
@@ -64,15 +66,24 @@ bool Plugin::load(const std::string& path, std::string& error)
 
 bool Plugin::readApiVersion(std::string& error)
 {
-    auto* symbol = static_cast<const char* const*>(dlsym(m_library, "MApiVersion"));
-    if (!symbol || !*symbol) {
+    // The text is an exported character array: its characters are read at the
+    // symbol, never past the size the library gives it.
+    void* symbol = dlsym(m_library, "MApiVersion");
+    Dl_info where;
+    ElfW(Sym)* entry = nullptr;
+    if (!symbol || !dladdr1(symbol, &where, reinterpret_cast<void**>(&entry), RTLD_DL_SYMENT) || !entry ||
+        entry->st_size == 0) {
         error = "plug-in does not export the text MApiVersion";
         return false;
     }
-    std::size_t length = strnlen(*symbol, kMaxVersionLength + 1);
-    m_apiVersion.assign(*symbol, length);
-    if (length > kMaxVersionLength || !allDigits(m_apiVersion)) {
-        error = "plug-in API version '" + m_apiVersion.substr(0, kMaxVersionLength) + "' is not a number";
+    const char* text = static_cast<const char*>(symbol);
+    std::size_t limit = entry->st_size < kMaxVersionLength + 1 ? entry->st_size : kMaxVersionLength + 1;
+    std::size_t length = strnlen(text, limit);
+    m_apiVersion.clear();
+    for (std::size_t i = 0; i < length && i < kMaxVersionLength; ++i)
+        m_apiVersion += std::isprint(static_cast<unsigned char>(text[i])) ? text[i] : '?';
+    if (length == limit || !allDigits(m_apiVersion)) {
+        error = "plug-in API version '" + m_apiVersion + "' is not a version number";
         return false;
     }
     // A plug-in built against an older API runs here; one built against a newer one may call

@@ -11,8 +11,9 @@
 // The entry points are looked up by their C++ names, `MStatus
 // initializePlugin(MObject)` and `MStatus uninitializePlugin(MObject)`, and by
 // their plain names when the plug-in gave them C linkage. The version text is
-// defined as `extern "C" { const char* MApiVersion = "850"; }`: the symbol is
-// a pointer to the characters (a `const` pointer would not be exported).
+// the exported character array `MApiVersion` that the host's <maya/MFnPlugin.h>
+// defines, holding the decimal digits of the API version ("850"); the
+// characters are read at the symbol.
 class Plugin
 {
 public:

@@ -1,5 +1,8 @@
 // The plug-in's entry points: bootstrap, registration of every described
 // module with the host by its type, and the teardown at unload or exit.
+//
+// The one file of the plug-in that includes the function set without
+// MNoVersionString: the host's header defines the exported version text here.
 #include <maya/MFnPlugin.h>
 #include <maya/MMessage.h>
 #include <maya/MObject.h>
@@ -7,6 +10,7 @@
 #include <maya/MStatus.h>
 #include <maya/MString.h>
 #include <maya/MStringArray.h>
+#include <maya/MTypes.h>
 
 #include "kor/CoreServices/Implementations/UMessageChannel.h"
 #include "kor/CoreServices/Implementations/UMessageWriter.h"
@@ -14,18 +18,8 @@
 #include "quarn/Platform/Maya/HPluginModule_ImageTranslator.h"
 #include "quarn/Platform/Maya/HPluginRuntime.h"
 
-#if defined(_WIN32)
-#define QUARN_EXPORT __declspec(dllexport)
-#else
-#define QUARN_EXPORT __attribute__((visibility("default")))
-#endif
-
-extern "C" {
-QUARN_EXPORT const char* MApiVersion = "850";
-}
-
-QUARN_EXPORT MStatus initializePlugin(MObject object);
-QUARN_EXPORT MStatus uninitializePlugin(MObject object);
+PLUGIN_EXPORT MStatus initializePlugin(MObject object);
+PLUGIN_EXPORT MStatus uninitializePlugin(MObject object);
 
 using quarn::ModuleInfoBase;
 using namespace quarn::platform_maya;
@@ -37,13 +31,27 @@ MObject& PluginObject() {
   return object;
 }
 
-MCallbackId g_exitCallbackId = 0;
+// The exit notification asked for by the last initialisation, if any: it is
+// removed before another is asked for and when the plug-in goes, so that the
+// host never calls into a library it has unloaded.
+struct ExitNotification {
+  bool registered = false;
+  MCallbackId id = 0;
+};
+ExitNotification g_exitNotification;
+
+void RemoveExitNotification() {
+  if (!g_exitNotification.registered) return;
+  g_exitNotification.registered = false;
+  MMessage::removeCallback(g_exitNotification.id);
+}
 
 void SendOnChannel(int channel, const char* start, const quarn::HString& name, const char* end) {
   kor::UMessageWriter(kor::GetCoreServices()->GetChannel(channel), start) << name << end;
 }
 
-// The extension an image-file module claims, asked of a temporary object.
+// The extension an image-file module claims, asked of a temporary object;
+// empty when the module can't create one.
 MString ExtensionOf(const ModuleInfoBase& module) {
   void* object = module.create();
   if (object == nullptr) return MString();
@@ -72,8 +80,14 @@ MStatus RegisterModule(const ModuleInfoBase& module, MFnPlugin& plugin) {
                                            false);
     }
     case quarn::MODULE_TYPE_IMAGE_FILE: {
+      MString extension = ExtensionOf(module);
+      if (extension.length() == 0) {
+        SendOnChannel(5, "Couldn't register module with name \"", module.name,
+                      "\". It can't create its objects.");
+        return MStatus(MStatus::kFailure);
+      }
       MStringArray extensions;
-      extensions.append(ExtensionOf(module));
+      extensions.append(extension);
       return plugin.registerImageFile(name, module.create, extensions);
     }
     case quarn::MODULE_TYPE_RESERVED:
@@ -110,26 +124,52 @@ void OnProgramExit(void* clientData) {
   uninitializePlugin(object);
 }
 
+// Deregisters the first count modules of the description.
+void DeregisterFirst(MFnPlugin& plugin, int count) {
+  auto* node = quarn::GetPluginDescription().modules.GetHead();
+  for (; node && count > 0; node = node->next, --count) DeregisterModule(plugin, node->value);
+}
+
+// Undoes a registration that failed part-way: the host unloads a plug-in
+// whose initialisation failed without calling uninitializePlugin.
+void AbandonRegistration(MFnPlugin& plugin, int registered) {
+  DeregisterFirst(plugin, registered);
+  quarn::EmptyModuleList();
+  RestoreSavedAccessor();
+}
+
 MStatus RegisterAll(MObject& object) {
   quarn::PluginDescription& description = quarn::GetPluginDescription();
   quarn::HString vendor = quarn::ComposeVendorText(description);
   quarn::HString version = quarn::ComposeVersionText(description);
   MFnPlugin plugin(object, vendor.GetText(), version.GetText(), "Any");
+  RemoveExitNotification();
 
   MStatus status;
-  for (auto* node = description.modules.GetHead(); node; node = node->next) {
-    status = RegisterModule(node->value, plugin);
-    if (!status) return status;
+  int registered = 0;
+  try {
+    for (auto* node = description.modules.GetHead(); node && status; node = node->next) {
+      status = RegisterModule(node->value, plugin);
+      if (status) ++registered;
+    }
+  } catch (...) {
+    AbandonRegistration(plugin, registered);
+    throw;
+  }
+  if (!status) {
+    AbandonRegistration(plugin, registered);
+    return status;
   }
 
   PluginObject() = object;
-  g_exitCallbackId = MSceneMessage::addCallback(MSceneMessage::kMayaExiting, &OnProgramExit,
-                                                &PluginObject(), &status);
+  MCallbackId id = MSceneMessage::addCallback(MSceneMessage::kMayaExiting, &OnProgramExit, &PluginObject(), &status);
   if (!status) {
-    kor::UMessageWriter(kor::GetCoreServices()->GetChannel(5),
-                        "Couldn't register callback upon program shutdown.");
-    RestoreSavedAccessor();
+    kor::UMessageWriter(kor::GetCoreServices()->GetChannel(5), "Couldn't register callback upon program shutdown.");
+    AbandonRegistration(plugin, registered);
+    return status;
   }
+  g_exitNotification.registered = true;
+  g_exitNotification.id = id;
   return status;
 }
 
@@ -140,7 +180,7 @@ MStatus DeregisterAll(MObject& object) {
     status = DeregisterModule(plugin, node->value);
     if (!status) break;
   }
-  MMessage::removeCallback(g_exitCallbackId);
+  RemoveExitNotification();
   quarn::EmptyModuleList();
   RestoreSavedAccessor();
   return status;

@@ -1,6 +1,8 @@
 #include "Failures.h"
 #include "Registry.h"
 
+// The host's library has no version text of its own: only plug-ins export one.
+#define MNoVersionString
 #include <maya/MFnPlugin.h>
 
 using mayastandin::Registration;

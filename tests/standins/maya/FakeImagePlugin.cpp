@@ -6,6 +6,7 @@
 
 #include "FakeImage.h"
 
+// Included without MNoVersionString: this file exports the version text.
 #include <maya/MFnPlugin.h>
 #include <maya/MGlobal.h>
 #include <maya/MImage.h>
@@ -17,12 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
-
-// Braces keep the definition free of the "declared extern" warning; the
-// pointer itself is not const, which would give it internal linkage.
-extern "C" {
-const char* MApiVersion = "850";
-}
 
 namespace {
 

@@ -203,6 +203,10 @@ TEST_F(MayaHost, RefusesPluginsItCannotUse)
     EXPECT_EQ(1, noVersion.exitCode);
     EXPECT_TRUE(contains(noVersion.err, "does not export the text MApiVersion")) << noVersion.err;
 
+    RunResult pointer = run("info", "", POINTER_VERSION_PLUGIN_PATH);
+    EXPECT_EQ(1, pointer.exitCode);
+    EXPECT_TRUE(contains(pointer.err, "is not a version number")) << pointer.err;
+
     RunResult failing = run("info", "FAKE_PLUGIN_FAULT=init");
     EXPECT_EQ(1, failing.exitCode);
     EXPECT_TRUE(contains(failing.err, "// Error: initializePlugin failed with status 1")) << failing.err;

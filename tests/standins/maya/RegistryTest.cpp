@@ -1,5 +1,7 @@
 #include "StandinTest.h"
 
+// The version text belongs to a plug-in, not to a test of the registry.
+#define MNoVersionString
 #include <maya/MFnPlugin.h>
 
 using mayastandin::Registration;

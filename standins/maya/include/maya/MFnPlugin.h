@@ -1,5 +1,6 @@
 #pragma once
 
+#include <maya/MApiVersion.h>
 #include <maya/MObject.h>
 #include <maya/MStatus.h>
 #include <maya/MString.h>
