@@ -245,7 +245,7 @@ bool DecodeAlpha(kor::IInputStream& stream, const LLoader_Image_JNG::JngHeader& 
     decoded = DecodeDeflatedAlpha(stream, header, data, alpha);
   } else if (header.alphaCompressionMethod == LLoader_Image_JNG::ALPHA_COMPRESSION_JPEG) {
     // The alpha stream's own header is checked before its pixels are made.
-    LLoader_Image_JPG_Base::Decompressor decompressor;
+    LLoader_Image_JPG_Base::Decompressor decompressor(stream.GetName());
     LLoader_Image_JPG_Base::ReadJpegHeader(data.GetData(), static_cast<size_t>(data.GetNum()), decompressor, alpha);
     decoded = alpha.imageData->width == image.imageData->width &&
               alpha.imageData->height == image.imageData->height &&
@@ -340,7 +340,7 @@ bool LLoader_Image_JNG::Read(kor::IInputStream& stream, LData_Image& data, const
     ReportCorrupt(stream, "\" is corrupt. It has no JDAT chunk");
     return false;
   }
-  LLoader_Image_JPG_Base::Decompressor decompressor;
+  LLoader_Image_JPG_Base::Decompressor decompressor(stream.GetName());
   LLoader_Image_JPG_Base::ReadJpegHeader(colour.GetData(), static_cast<size_t>(colour.GetNum()), decompressor, data);
   if (static_cast<uint32_t>(data.imageData->width) != header.width ||
       static_cast<uint32_t>(data.imageData->height) != header.height) {
