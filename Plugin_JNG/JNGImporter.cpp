@@ -85,11 +85,15 @@ bool ConvertRecordPixels(const LData_Image& data, kor::UArray<unsigned char>& pi
         }
       break;
     case lum::TEXTURE_FORMAT_L16:
-      for (size_t i = 0; i < count; ++i, s += 2, out += 8)
-        for (int w = 0; w < 4; ++w) {
+      // Grey in the three colour words; the image has no alpha, so it is
+      // opaque rather than as transparent as it is dark.
+      for (size_t i = 0; i < count; ++i, s += 2, out += 8) {
+        for (int w = 0; w < 3; ++w) {
           out[2 * w] = s[0];
           out[2 * w + 1] = s[1];
         }
+        out[6] = out[7] = 0xFF;
+      }
       break;
     case lum::TEXTURE_FORMAT_A8L8:
       for (size_t i = 0; i < count; ++i, s += 2, out += 4) {

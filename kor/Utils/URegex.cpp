@@ -2,26 +2,52 @@
 
 #include <oniguruma.h>
 
+#include <climits>
+
 #include "kor/ErrorDescription.h"
 
 namespace kor {
 
 namespace {
 
-// Real texts backtrack a few times per character, crafted ones (an unclosed
+// Real texts backtrack about once per character, crafted ones (an unclosed
 // brace block full of quotes, say) quadratically or worse in the length of
-// the text. The limit stays far above the first and cuts the second short;
+// the text. The budget stays far above the first and cuts the second short;
 // it also lets a block of many megabytes match, which Oniguruma's fixed
 // default for one match would refuse.
-const unsigned long RETRY_LIMIT_BASE = 1000000;
-const unsigned long RETRY_LIMIT_PER_CHARACTER = 64;
+const unsigned long BUDGET_BASE = 4096;
+const unsigned long BUDGET_PER_CHARACTER = 64;
+
+// A search first gets this many backtracking steps and twice as many on
+// each retry, so that what it is charged is at most four times what it
+// used, plus this.
+const unsigned long FIRST_SEARCH_LIMIT = 16;
+
+bool IsOverLimit(int result) {
+  return result == ONIGERR_RETRY_LIMIT_IN_MATCH_OVER || result == ONIGERR_RETRY_LIMIT_IN_SEARCH_OVER;
+}
+
+// Oniguruma gives up on recursive calls nested more than 20 deep, so a
+// deeper brace block would silently not match. The limit is raised once,
+// before the first pattern is used.
+void LiftNestingLimit() {
+  static const bool lifted = onig_set_subexp_call_max_nest_level(REGEX_MAX_NESTED_CALLS) == ONIG_NORMAL;
+  (void)lifted;
+}
 
 }  // namespace
+
+unsigned long RegexBudgetFor(uint64_t length) {
+  const unsigned long most = ULONG_MAX / 2;
+  if (length >= (most - BUDGET_BASE) / BUDGET_PER_CHARACTER) return most;
+  return BUDGET_BASE + BUDGET_PER_CHARACTER * static_cast<unsigned long>(length);
+}
 
 template <class C>
 URegex<C>::URegex(const UBaseString<C>& pattern)
     : m_regex(nullptr), m_region(nullptr), m_options(ONIG_OPTION_NONE), m_matchParam(nullptr) {
   KOR_GUARD_BEGIN
+  LiftNestingLimit();
   m_pattern = pattern;
   CreateOnigRegex();
   KOR_GUARD_END
@@ -61,16 +87,31 @@ void URegex<C>::CreateOnigRegex() {
 }
 
 template <class C>
-unsigned long URegex<C>::RetryLimit(const C* start, const C* end) {
-  return RETRY_LIMIT_BASE + RETRY_LIMIT_PER_CHARACTER * static_cast<unsigned long>(end - start);
+int URegex<C>::Search(const C* begin, const C* end, const C* start) {
+  unsigned long budget = RegexBudgetFor(static_cast<uint64_t>(end - start));
+  return Search(begin, end, start, budget);
+}
+
+// Oniguruma does not tell how many steps a search took, only whether it
+// stayed within its limit; a search is charged every limit it was given.
+template <class C>
+int URegex<C>::Search(const C* begin, const C* end, const C* start, unsigned long& budget) {
+  if (begin == nullptr || start < begin || start > end) return ONIG_MISMATCH;
+  unsigned long limit = FIRST_SEARCH_LIMIT;
+  for (;;) {
+    if (budget == 0) return ONIGERR_RETRY_LIMIT_IN_SEARCH_OVER;
+    if (limit > budget) limit = budget;
+    int result = SearchWithin(begin, end, start, limit);
+    budget -= limit;
+    if (!IsOverLimit(result)) return result;
+    limit *= 2;
+  }
 }
 
 template <class C>
-int URegex<C>::Search(const C* begin, const C* end, const C* start) {
-  if (begin == nullptr || start < begin || start > end) return ONIG_MISMATCH;
+int URegex<C>::SearchWithin(const C* begin, const C* end, const C* start, unsigned long limit) {
   const OnigUChar* subject = reinterpret_cast<const OnigUChar*>(begin);
   const OnigUChar* subjectEnd = reinterpret_cast<const OnigUChar*>(end);
-  unsigned long limit = RetryLimit(start, end);
   onig_set_retry_limit_in_match_of_match_param(m_matchParam, limit);
   onig_set_retry_limit_in_search_of_match_param(m_matchParam, limit);
   return onig_search_with_param(m_regex, subject, subjectEnd, reinterpret_cast<const OnigUChar*>(start),

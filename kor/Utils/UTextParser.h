@@ -48,7 +48,9 @@ class UTextParser : public Policy {
   UTextParser& operator=(const UTextParser&) = delete;
 
   // Cuts text, up to its first NUL, into a new cursor; the previous cursor
-  // is discarded. text must outlive the cursor.
+  // is discarded. text must outlive the cursor. A text that would take
+  // more backtracking than its length allows is cut short: a message on
+  // channel 7, and the cursor says so (IsCutShort).
   void Tokenize(const UBaseString<Char>& text);
 
   UTextParserCursor& GetCursor();
@@ -58,6 +60,7 @@ class UTextParser : public Policy {
 
   UBaseString<Char> m_mainPattern;
   UList<UBaseString<Char>> m_refinements;
+  bool m_bracesNest;
   UTextParserCursor* m_cursor;
 };
 

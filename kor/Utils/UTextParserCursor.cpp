@@ -8,7 +8,7 @@ namespace kor {
 UTextParserCursor::UTextParserCursor(const UString& mainPattern,
                                      const UList<UString>& refinements,
                                      const unsigned char* text)
-    : m_mainPattern(mainPattern), m_text(text), m_index(-1) {
+    : m_mainPattern(mainPattern), m_text(text), m_index(-1), m_cutShort(false) {
   for (const UList<UString>::Node* node = refinements.GetHead(); node; node = node->next)
     m_refinements.PushBack(node->value);
 }

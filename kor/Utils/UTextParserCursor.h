@@ -55,6 +55,11 @@ class UTextParserCursor {
 
   const unsigned char* GetText() const { return m_text; }
 
+  // True when tokenizing gave up before the end of the text (a text built
+  // to make the patterns backtrack without end): the tokens stop there,
+  // and readers must not take them for the whole text.
+  bool IsCutShort() const { return m_cutShort; }
+
  private:
   template <class Policy>
   friend class UTextParser;
@@ -67,6 +72,7 @@ class UTextParserCursor {
   UArray<int> m_tokens;
   const unsigned char* m_text;
   int m_index;
+  bool m_cutShort;
   UString m_token;
 };
 

@@ -53,9 +53,9 @@ const char* const kHashCommentRefinements[] = {
 
 }  // namespace
 
-const UTextParserGrammar TEXT_PARSER_GRAMMAR_BLOCK = {kBlockMainPattern, kBlockRefinements, 1};
+const UTextParserGrammar TEXT_PARSER_GRAMMAR_BLOCK = {kBlockMainPattern, kBlockRefinements, 1, true};
 
 const UTextParserGrammar TEXT_PARSER_GRAMMAR_HASH_COMMENT = {kHashCommentMainPattern,
-                                                            kHashCommentRefinements, 2};
+                                                            kHashCommentRefinements, 2, false};
 
 }  // namespace kor

@@ -8,6 +8,9 @@ struct UTextParserGrammar {
   const char* mainPattern;
   const char* const* refinements;
   int refinementCount;
+  // Whether brace blocks nest in it: a text nested deeper than the
+  // patterns can follow is then cut short where its outermost block starts.
+  bool bracesNest;
 };
 
 // Words, quoted strings and brace blocks (nested blocks included); a token

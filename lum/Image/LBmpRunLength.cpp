@@ -9,8 +9,10 @@ namespace {
 
 enum { ESCAPE_END_OF_LINE = 0, ESCAPE_END_OF_BITMAP = 1, ESCAPE_DELTA = 2 };
 
-// Where the next pixel goes. Positions outside the image take no pixels;
-// they are 64-bit so that no run of the data can make them wrap.
+// Where the next pixel goes: pixels follow each other in sequence, a run
+// that reaches the end of a row going on at the start of the next.
+// Positions outside the image take no pixels; they are 64-bit so that no
+// run of the data can make them overflow.
 class RunTarget {
  public:
   RunTarget(const LBmpBitmap& bitmap, unsigned char* pixels)
@@ -24,14 +26,14 @@ class RunTarget {
   void Put(const unsigned char* pixel) {
     if (m_x < m_width && m_y < m_rows)
       std::memcpy(BmpRecordRow(m_bitmap, m_pixels, static_cast<size_t>(m_y)) + 4 * m_x, pixel, 4);
-    ++m_x;
+    if (++m_x == m_width) NextRow();
   }
   void Repeat(const unsigned char* pixel, unsigned count) {
     for (unsigned i = 0; i < count; ++i) Put(pixel);
   }
+  // A line end after a row that runs filled to its end has nothing to do.
   void EndLine() {
-    m_x = 0;
-    ++m_y;
+    if (m_x > 0) NextRow();
   }
   void Move(unsigned right, unsigned down) {
     m_x += right;
@@ -40,6 +42,11 @@ class RunTarget {
   bool Complete() const { return m_y >= m_rows || (m_y + 1 == m_rows && m_x >= m_width); }
 
  private:
+  void NextRow() {
+    m_x = 0;
+    ++m_y;
+  }
+
   const LBmpBitmap& m_bitmap;
   unsigned char* m_pixels;
   uint64_t m_width;

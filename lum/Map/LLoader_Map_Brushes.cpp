@@ -61,7 +61,7 @@ bool ReadConvex(kor::UTextParserCursor& cursor, LMapBrush& brush) {
   cursor.ReadToken(inside);
   UMapParser parser(inside);
   kor::UTextParserCursor& entries = parser.GetCursor();
-  if (planes < 0 || planes > entries.GetTokenCount()) return false;
+  if (entries.IsCutShort() || planes < 0 || planes > entries.GetTokenCount()) return false;
   LMapConvex& convex = brush.convexParts[index];
   convex.NewPlanes(planes);
   for (int i = 0; i < planes; ++i) ReadPlane(entries, convex.planes[i]);
@@ -71,6 +71,7 @@ bool ReadConvex(kor::UTextParserCursor& cursor, LMapBrush& brush) {
 bool ReadBrushBlock(const kor::UString& block, LMapBrush& brush) {
   UMapParser parser(block);
   kor::UTextParserCursor& cursor = parser.GetCursor();
+  if (cursor.IsCutShort()) return false;
   kor::UString word;
   while (cursor.HasToken()) {
     cursor.ReadToken(word);
@@ -127,6 +128,7 @@ bool ReadMap(kor::IInputStream& stream, LData_Map& data, bool infoOnly) {
   UMapParser parser(&stream, kor::TEXT_PARSER_GRAMMAR_BLOCK);
   kor::UTextParserCursor& cursor = parser.GetCursor();
   if (!TakeSignature(cursor)) return Refuse(name, "\". Wrong file signature.");
+  if (cursor.IsCutShort()) return Refuse(name, "\". Some data is missing or corrupt.");
   bool ok = WalkMap(cursor, name, data, infoOnly);
   data.flags = 0;
   return ok;
@@ -137,7 +139,8 @@ bool ReadMap(kor::IInputStream& stream, LData_Map& data, bool infoOnly) {
 bool LLoader_Map_Brushes::CanRead(kor::IInputStream& stream) {
   KOR_GUARD_BEGIN
   UMapParser parser(&stream, kor::TEXT_PARSER_GRAMMAR_BLOCK);
-  return TakeSignature(parser.GetCursor());
+  // A text too tangled to read whole is no map this loader can read.
+  return TakeSignature(parser.GetCursor()) && !parser.GetCursor().IsCutShort();
   KOR_GUARD_END
 }
 

@@ -37,7 +37,8 @@ bool LLoader_Model_Mesh::CanRead(kor::IInputStream& stream) {
   KOR_GUARD_BEGIN
   if (HasBinarySignature(stream)) return true;
   UStreamParser parser(&stream, kor::TEXT_PARSER_GRAMMAR_BLOCK);
-  return TakeTextSignature(parser.GetCursor());
+  // A text too tangled to read whole is no model this loader can read.
+  return TakeTextSignature(parser.GetCursor()) && !parser.GetCursor().IsCutShort();
   KOR_GUARD_END
 }
 

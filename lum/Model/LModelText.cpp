@@ -14,8 +14,9 @@ typedef kor::UTextParser<kor::TextParserPolicy_ParseStream<unsigned char>> UBloc
 // ---------------------------------------------------------------------------
 // Reading
 
-// A count of records or array values: never negative, and never more than
-// the text has tokens, so that a small file cannot ask for a huge array.
+// A count of bones or meshes: never negative, and never more than the text
+// has tokens (each record has a few of its own), so that a small file
+// cannot ask for a huge array.
 bool ReadCount(kor::UTextParserCursor& cursor, int& count) {
   cursor.ReadInt(count);
   return count >= 0 && count <= cursor.GetTokenCount();
@@ -47,15 +48,16 @@ bool ReadArrayBlock(kor::UTextParserCursor& cursor, uint64_t count, uint64_t tok
   cursor.ReadToken(inside);
   UBlockParser parser(inside);
   kor::UTextParserCursor& values = parser.GetCursor();
-  if (count * tokensPerValue > static_cast<uint64_t>(values.GetTokenCount())) return false;
+  if (values.IsCutShort() || count * tokensPerValue > static_cast<uint64_t>(values.GetTokenCount())) return false;
   array = count > 0 ? new T[static_cast<size_t>(count)] : nullptr;
   for (uint64_t i = 0; i < count; ++i) ReadValue(values, array[i]);
   return true;
 }
 
-void ReadBoneBlock(const kor::UString& block, LModelBone& bone) {
+bool ReadBoneBlock(const kor::UString& block, LModelBone& bone) {
   UBlockParser parser(block);
   kor::UTextParserCursor& cursor = parser.GetCursor();
+  if (cursor.IsCutShort()) return false;
   kor::UString word;
   while (cursor.HasToken()) {
     cursor.ReadToken(word);
@@ -69,6 +71,7 @@ void ReadBoneBlock(const kor::UString& block, LModelBone& bone) {
       for (int row = 0; row < 4; ++row) ReadFloats(cursor, bone.matrix[row], 3);
     }
   }
+  return true;
 }
 
 // One array block of the mesh; false when it cannot hold its array.
@@ -94,7 +97,7 @@ bool ReadMeshBlock(const kor::UString& block, LModelMesh& mesh, MeshBlocksSeen& 
   kor::UTextParserCursor& cursor = parser.GetCursor();
   uint64_t vertices = mesh.numVertices;
   kor::UString word;
-  bool ok = true;
+  bool ok = !cursor.IsCutShort();
   while (ok && cursor.HasToken()) {
     cursor.ReadToken(word);
     if (word == "name") {
@@ -139,14 +142,33 @@ bool HasArraysToWrite(const LModelMesh& mesh) {
   return mesh.numTriangles == 0 || mesh.triangles != nullptr;
 }
 
-// "mesh" i nV nT nS nW { ... }. New counts make the mesh's earlier arrays
-// meaningless, so they go before the block fills it again.
+// Whether a mesh block of blockLength characters can hold the values the
+// counts call for, each value a character and a separator at least. Only
+// the counts are kept without reading the arrays, and they must not
+// promise more than the file has.
+bool MeshBlockCanHold(const int* counts, uint64_t blockLength) {
+  const uint64_t vertices = static_cast<uint64_t>(counts[0]);
+  const uint64_t values[] = {vertices * 6, uint64_t(counts[1]) * 3, uint64_t(counts[2]) * vertices * 2,
+                             uint64_t(counts[3]) * 2};
+  for (uint64_t needed : values)
+    if (needed > blockLength / 2 + 1) return false;
+  return true;
+}
+
+// "mesh" i nV nT nS nW { ... }. The counts are checked against the arrays
+// in the block that follows, not against the tokens around it. New counts
+// make the mesh's earlier arrays meaningless, so they go before the block
+// fills it again.
 bool ReadMesh(kor::UTextParserCursor& cursor, LData_Model& data, bool infoOnly) {
   int index, counts[4];
   cursor.ReadInt(index);
   bool countsFit = true;
-  for (int& count : counts) countsFit = ReadCount(cursor, count) && countsFit;
+  for (int& count : counts) {
+    cursor.ReadInt(count);
+    countsFit = countsFit && count >= 0;
+  }
   if (index < 0 || index >= data.numMeshes || !countsFit) return false;
+  if (infoOnly && !MeshBlockCanHold(counts, static_cast<uint64_t>(cursor.GetTokenLength()))) return false;
   LModelMesh& mesh = data.meshes[index];
   mesh.ReleaseArrays();
   mesh.numVertices = static_cast<uint32_t>(counts[0]);
@@ -173,8 +195,7 @@ bool ReadBone(kor::UTextParserCursor& cursor, LData_Model& data, bool infoOnly) 
   if (index < 0 || index >= data.numBones) return false;
   kor::UString block;
   cursor.ReadToken(block);
-  ReadBoneBlock(block, data.bones[index]);
-  return true;
+  return ReadBoneBlock(block, data.bones[index]);
 }
 
 // ---------------------------------------------------------------------------
@@ -225,6 +246,7 @@ void WriteBlock(LModelOutput& out, const char* keyword, const T* values, uint64_
 
 bool ReadModelText(kor::UTextParserCursor& cursor, const kor::UString& name, LData_Model& data, bool infoOnly) {
   KOR_GUARD_BEGIN
+  if (cursor.IsCutShort()) return RefuseModelFile(name, MODEL_DATA_MISSING);
   kor::UString word;
   while (cursor.HasToken()) {
     cursor.ReadToken(word);

@@ -36,7 +36,7 @@ bool ReadCommonChunk(kor::IInputStream& stream, AiffLayout& layout) {
   layout.samples.channels = SoundNumber16(fields, SOUND_BIG_ENDIAN);
   layout.samples.bits = SoundNumber16(fields + 6, SOUND_BIG_ENDIAN);
   // The walk for SSND goes on after whatever else the chunk holds.
-  return DecodeAiffRate(fields + 8, layout.samples.frequency) && SkipSoundBytes(stream, size - COMMON_FIELDS_SIZE);
+  return DecodeAiffRate(fields + 8, layout.samples.frequency) && SkipSoundChunkRest(stream, size, COMMON_FIELDS_SIZE);
 }
 
 bool ReadSoundHeader(kor::IInputStream& stream, AiffLayout& layout) {

@@ -43,7 +43,7 @@ bool ReadLayout(kor::IInputStream& stream, LSoundLayout& layout) {
   layout.frequency = static_cast<int32_t>(SoundNumber32(fields + 4, SOUND_LITTLE_ENDIAN));
   layout.bits = SoundNumber16(fields + 14, SOUND_LITTLE_ENDIAN);
   // A longer format chunk carries extra fields; the walk goes on after them.
-  if (!SkipSoundBytes(stream, formatSize - FORMAT_FIELDS_SIZE) ||
+  if (!SkipSoundChunkRest(stream, formatSize, FORMAT_FIELDS_SIZE) ||
       !FindSoundChunk(stream, "data", SOUND_LITTLE_ENDIAN, layout.dataSize)) {
     RefuseCorrupt(stream);
     return false;

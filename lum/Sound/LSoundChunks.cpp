@@ -72,6 +72,14 @@ bool SkipSoundBytes(kor::IInputStream& stream, uint64_t size) {
   return true;
 }
 
+// A chunk of odd size is followed by a pad byte, which its size leaves
+// out. The last chunk of a file may lack it.
+bool SkipSoundChunkRest(kor::IInputStream& stream, uint32_t size, uint32_t consumed) {
+  if (consumed > size || !SkipSoundBytes(stream, size - consumed)) return false;
+  if (size % 2 != 0 && BytesLeft(stream) > 0) stream.SeekForward(1);
+  return true;
+}
+
 bool FindSoundChunk(kor::IInputStream& stream, const char* tag, SoundByteOrder order, uint32_t& size) {
   KOR_GUARD_BEGIN
   for (;;) {
@@ -81,7 +89,7 @@ bool FindSoundChunk(kor::IInputStream& stream, const char* tag, SoundByteOrder o
     // Refused here, before any caller sizes a buffer by it.
     if (size > BytesLeft(stream)) return false;
     if (std::memcmp(header, tag, 4) == 0) return true;
-    stream.SeekForward(static_cast<int64_t>(size));
+    SkipSoundChunkRest(stream, size, 0);
   }
   KOR_GUARD_END
 }

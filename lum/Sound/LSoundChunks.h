@@ -25,10 +25,15 @@ bool ProbeSoundFileHeader(kor::IInputStream& stream, const char* formTag, const 
                           SoundByteOrder order);
 
 // Walks the chunk headers from the stream position, skipping the chunks
-// of other tags, and leaves the stream at the start of the chunk's body.
+// of other tags (with the pad byte after an odd size), and leaves the stream at the start of the chunk's body.
 // False when the stream ends first or a chunk claims more bytes than the
 // stream has left.
 bool FindSoundChunk(kor::IInputStream& stream, const char* tag, SoundByteOrder order, uint32_t& size);
+
+// Skips what is left of a chunk of size bytes after consumed of them, and
+// the pad byte that follows a chunk of odd size; false when the stream
+// has fewer bytes left than the chunk claims.
+bool SkipSoundChunkRest(kor::IInputStream& stream, uint32_t size, uint32_t consumed);
 
 // Skips size bytes; false when the stream has fewer left.
 bool SkipSoundBytes(kor::IInputStream& stream, uint64_t size);

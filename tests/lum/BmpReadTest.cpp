@@ -148,9 +148,16 @@ TEST(BmpRead, Rle4AlternatesNibblesHighFirst) {
 }
 
 TEST(BmpRead, RunsStayInsideTheImage) {
-  // Runs past a row's end are cut there; rows past the last are dropped.
-  Bytes data = {5, 1, 0, 0, 0, 4, 2, 2, 2, 2, 0, 0, 9, 3, 0, 1};
-  EXPECT_EQ(Bytes({10, 10, 10, 20, 20, 20}), Reds(ReadBmp(BmpFile(Rle(3, -2, 1, data)))));
+  // Runs past a row's end go on in the next row, encoded and absolute
+  // ones alike; a line end after a row filled to its end does nothing, one
+  // inside a row starts the next; rows past the last are dropped.
+  const struct {
+    Bytes data;
+    Bytes reds;
+  } wraps[] = {{{4, 1, 0, 0, 1, 2, 0, 0, 9, 3, 0, 1}, {10, 10, 10, 10, 0, 0, 20, 0, 0}},
+               {{2, 1, 0, 4, 2, 3, 2, 3, 3, 4, 0, 1}, {10, 10, 20, 30, 20, 30, 40, 40, 40}},
+               {{3, 1, 0, 0, 3, 2, 0, 0, 3, 3, 0, 1}, {10, 10, 10, 20, 20, 20, 30, 30, 30}}};
+  for (const auto& wrap : wraps) EXPECT_EQ(wrap.reds, Reds(ReadBmp(BmpFile(Rle(3, -3, 1, wrap.data)))));
   // A delta moves right and down, and is reported.
   Decoded moved = ReadBmp(BmpFile(Rle(3, -2, 1, {1, 1, 0, 2, 1, 1, 1, 2, 0, 1})));
   EXPECT_TRUE(moved.ok);

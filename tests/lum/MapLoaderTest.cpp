@@ -137,6 +137,23 @@ TEST_F(MapFiles, IndicesAndCountsOutsideTheirArraysAreRefused) {
   }
 }
 
+// A text the tokenizer gave up on is no map, wherever the trouble is.
+TEST_F(MapFiles, TextCutShortByTheTokenizerIsRefused) {
+  std::string deep = std::string(2000, '{') + std::string(2000, '}');
+  const std::string texts[] = {HEAD + "numBrushes 1 " + deep, HEAD + "numBrushes 1 brush 0 { x " + deep + " }",
+                               HEAD + "numBrushes 1 brush 0 { numConvexBrushes 1 convexBrush 0 1 { " + deep + " } }"};
+  for (const std::string& text : texts) {
+    Bytes file = ToBytes(text);
+    NamedInput stream(file, "level");
+    EXPECT_FALSE(loader.CanRead(stream));
+    LData_Map map;
+    EXPECT_FALSE(Read(text, map));
+    std::string messages = TakeMessages();
+    EXPECT_NE(std::string::npos, messages.find("Text nests blocks too deeply")) << messages;
+    EXPECT_NE(std::string::npos, messages.find(CantHandle("level", "\". Some data is missing or corrupt."))) << messages;
+  }
+}
+
 TEST_F(MapFiles, ProbingWritingAndTruncations) {
   for (const char* text : {"signature \"vxmap\"", "  signature vxmap version 2"}) {
     Bytes file = ToBytes(text);

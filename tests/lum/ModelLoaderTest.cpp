@@ -225,6 +225,59 @@ TEST_F(ModelFiles, MeshWithoutVerticesTravelsThroughBothForms) {
   EXPECT_EQ("", TakeMessages());
 }
 
+// Every count of a mesh is far above the few tokens around its block.
+TEST_F(ModelFiles, ThousandVertexModelTravelsThroughBothForms) {
+  const uint32_t vertices = 1000;
+  LData_Model original;
+  original.NewMeshes(1);
+  LModelMesh& mesh = original.meshes[0];
+  mesh.numVertices = vertices;
+  mesh.numTriangles = vertices - 2;
+  mesh.numTexCoordSets = 1;
+  mesh.numWeights = vertices;
+  mesh.SetPositions(NewArray(Values(1, 3 * vertices)));
+  mesh.SetNormals(NewArray(Values(5000, 3 * vertices)));
+  mesh.SetTexCoords(NewArray(Values(9000, 2 * vertices)));
+  mesh.SetWeightCounts(NewArray(std::vector<uint32_t>(vertices, 1)));
+  mesh.SetWeights(NewArray(std::vector<LModelWeight>(vertices, LModelWeight{0, 0.5f})));
+  std::vector<uint32_t> triangles;
+  for (uint32_t t = 0; t + 2 < vertices; ++t) triangles.insert(triangles.end(), {t, t + 1, t + 2});
+  mesh.SetTriangles(NewArray(triangles));
+  LData_Model fromText;
+  ASSERT_TRUE(Read(Written(original, TEXT_FORM), fromText));
+  ExpectSameModel(original, fromText, true);
+  LData_Model info;
+  ASSERT_TRUE(Read(Written(original, TEXT_FORM), info, true));
+  EXPECT_EQ(vertices, info.meshes[0].numVertices);
+  LData_Model fromBinary;
+  ASSERT_TRUE(Read(Written(fromText, BINARY_FORM), fromBinary));
+  ExpectSameModel(fromText, fromBinary, false);
+  EXPECT_EQ("", TakeMessages());
+  // Counts the block cannot hold are refused by ReadInfo as well.
+  for (bool infoOnly : {false, true}) {
+    LData_Model model;
+    EXPECT_FALSE(Read(ToBytes(TEXT_HEAD + "numMeshes 1 mesh 0 5000 0 0 0 { vertices { 1 2 3 } }"), model, infoOnly));
+    EXPECT_EQ(CantHandle("model", "\". Some data is missing or corrupt."), TakeMessages());
+  }
+}
+
+// A text the tokenizer gave up on is no model, wherever the trouble is.
+TEST_F(ModelFiles, TextCutShortByTheTokenizerIsRefused) {
+  std::string deep = std::string(2000, '{') + std::string(2000, '}');
+  for (const std::string& text : {TEXT_HEAD + "numMeshes 1 " + deep,
+                                  TEXT_HEAD + "numBones 1 bone 0 { " + deep + " }",
+                                  TEXT_HEAD + "numMeshes 1 mesh 0 0 0 0 0 { name " + deep + " }"}) {
+    Bytes file = ToBytes(text);
+    NamedInput stream(file, "model");
+    EXPECT_FALSE(loader.CanRead(stream));
+    LData_Model model;
+    EXPECT_FALSE(Read(file, model));
+    std::string messages = TakeMessages();
+    EXPECT_NE(std::string::npos, messages.find("Text nests blocks too deeply")) << messages;
+    EXPECT_NE(std::string::npos, messages.find(CantHandle("model", "\". Some data is missing or corrupt."))) << messages;
+  }
+}
+
 TEST_F(ModelFiles, TextFormLayout) {
   LData_Model model;
   model.NewBones(1);

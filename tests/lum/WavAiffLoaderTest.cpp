@@ -2,6 +2,7 @@
 // sox's own raw decodes of them) and on files built here: the refusals
 // with their messages, the chunk walk, the rate conversion and damaged
 // copies.
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -132,6 +133,12 @@ class ChunkWriter {
     return *this;
   }
   ChunkWriter& Chunk(const char* tag, const Bytes& body) { return Tag(tag).Number(uint32_t(body.size()), 4).Raw(body); }
+  // With the pad byte that follows a body of odd size.
+  ChunkWriter& PaddedChunk(const char* tag, const Bytes& body) {
+    Chunk(tag, body);
+    if (body.size() % 2 != 0) m_bytes.push_back(0xEE);
+    return *this;
+  }
   // The file header, with the size of what follows it.
   Bytes File(const char* form, const char* type) const {
     ChunkWriter file(m_bigEndian);
@@ -257,13 +264,13 @@ struct AiffFields {
   uint32_t blockSize = 0;
 };
 
-Bytes AiffFile(const AiffFields& fields, const Bytes& data) {
+Bytes AiffFile(const AiffFields& fields, const Bytes& data, const Bytes& before = {}, const Bytes& commonExtra = {}) {
   ChunkWriter common(true);
-  common.Number(fields.channels, 2).Number(0, 4).Number(fields.bits, 2).Raw(fields.rate);
+  common.Number(fields.channels, 2).Number(0, 4).Number(fields.bits, 2).Raw(fields.rate).Raw(commonExtra);
   ChunkWriter sound(true);
   sound.Number(0, 4).Number(fields.blockSize, 4).Raw(data);
   ChunkWriter file(true);
-  file.Chunk("COMM", common.Body()).Chunk("SSND", sound.Body());
+  file.Raw(before).PaddedChunk("COMM", common.Body()).Chunk("SSND", sound.Body());
   return file.File("FORM", "AIFF");
 }
 
@@ -374,3 +381,29 @@ TEST(SoundLoaders, DamagedWaveAndAiffFilesAreRefusedCleanly) {
 }
 
 }  // namespace
+
+// Both formats follow a chunk of odd size with a pad byte its size leaves out.
+TEST(SoundLoaders, OddSizedChunksAreFollowedByAPadByte) {
+  Bytes list = ChunkWriter(false).PaddedChunk("LIST", Bytes{'a', 'b', 'c'}).Body();
+  lum::LLoader_Sound_WAV wav;
+  for (const Bytes& extra : {Bytes(), Bytes{7}}) {
+    WavFields fields;
+    fields.extra = extra;
+    Bytes file = WavFile(fields, Bytes{1, 2, 3, 4}, list);
+    if (!extra.empty()) {
+      // The pad after a format chunk of 17 bytes.
+      Bytes data = {'d', 'a', 't', 'a'};
+      file.insert(std::search(file.begin(), file.end(), data.begin(), data.end()), 0xEE);
+    }
+    SoundRun run = RunLoader(wav, file, "a.wav");
+    ASSERT_TRUE(run.ok) << run.messages;
+    EXPECT_EQ((Bytes{1, 2, 3, 4}), run.samples);
+  }
+  lum::LLoader_Sound_AIFF aiff;
+  Bytes name = ChunkWriter(true).PaddedChunk("NAME", Bytes{'x'}).Body();
+  for (const Bytes& extra : {Bytes(), Bytes{7}}) {
+    SoundRun run = RunLoader(aiff, AiffFile(AiffFields(), Bytes{1, 2, 3, 4}, name, extra), "a.aiff");
+    ASSERT_TRUE(run.ok) << run.messages;
+    EXPECT_EQ((Bytes{2, 1, 4, 3}), run.samples);
+  }
+}

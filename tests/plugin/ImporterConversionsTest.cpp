@@ -1,0 +1,91 @@
+// The importer's conversion of every record format into the translator's
+// layouts, and what the host then gets: an image without alpha is opaque
+// at every depth.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "JNGImporter.h"
+#include "TestServices.h"
+#include "lum/LData_Image.h"
+#include "quarn/Platform/Maya/HPluginModule_ImageTranslator.h"
+
+namespace {
+
+using namespace quarn::platform_maya;
+typedef std::vector<unsigned char> Bytes;
+
+struct Conversion {
+  int format;
+  int layout;
+  Bytes record;  // two pixels in the record's format
+  Bytes buffer;  // what the importer hands the translator
+  Bytes host;    // blue, green, red, alpha of the two pixels
+};
+
+const Conversion CONVERSIONS[] = {
+    {lum::TEXTURE_FORMAT_A8B8G8R8, IMAGE_LAYOUT_RGBA8, {1, 2, 3, 4, 5, 6, 7, 8}, {4, 3, 2, 1, 8, 7, 6, 5},
+     {2, 3, 4, 1, 6, 7, 8, 5}},
+    {lum::TEXTURE_FORMAT_X8B8G8R8, IMAGE_LAYOUT_RGBX8, {1, 2, 3, 4, 5, 6, 7, 8}, {4, 3, 2, 0, 8, 7, 6, 0},
+     {2, 3, 4, 255, 6, 7, 8, 255}},
+    {lum::TEXTURE_FORMAT_A16B16G16R16, IMAGE_LAYOUT_RGBA16,
+     {0x01, 0x01, 0x02, 0x02, 0x03, 0x03, 0x04, 0x04, 0xFF, 0xFF, 0, 0, 0x01, 0x01, 0xFF, 0xFF},
+     {0x04, 0x04, 0x03, 0x03, 0x02, 0x02, 0x01, 0x01, 0xFF, 0xFF, 0x01, 0x01, 0, 0, 0xFF, 0xFF},
+     {2, 3, 4, 1, 0, 1, 255, 255}},
+    // Grey without alpha: dark pixels stay opaque.
+    {lum::TEXTURE_FORMAT_L16, IMAGE_LAYOUT_RGBA16, {0x02, 0x02, 0xFF, 0xFF},
+     {0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+     {2, 2, 2, 255, 255, 255, 255, 255}},
+    {lum::TEXTURE_FORMAT_A8L8, IMAGE_LAYOUT_RGBA8, {9, 200, 255, 0}, {200, 200, 200, 9, 0, 0, 0, 255},
+     {200, 200, 200, 9, 0, 0, 0, 255}},
+    {lum::TEXTURE_FORMAT_L8, IMAGE_LAYOUT_GREY8, {0, 77}, {0, 77}, {0, 0, 0, 255, 77, 77, 77, 255}},
+    {lum::TEXTURE_FORMAT_A8, IMAGE_LAYOUT_GREY8, {0, 77}, {0, 77}, {0, 0, 0, 255, 77, 77, 77, 255}},
+};
+
+void FillRecord(lum::LData_Image& data, int format, const Bytes& pixels) {
+  data.dimension = lum::TEXTURE_DIMENSION_2D;
+  data.format = format;
+  data.SetImageData(new lum::LData_ImagePart(2, 1));
+  unsigned char* copy = new unsigned char[pixels.size()];
+  std::copy(pixels.begin(), pixels.end(), copy);
+  data.imageData->SetPixels(copy);
+}
+
+}  // namespace
+
+TEST(ImporterConversions, EveryFormatReachesTheHostInItsLayout) {
+  ScopedTestServices services;
+  for (const Conversion& c : CONVERSIONS) {
+    SCOPED_TRACE(c.format);
+    EXPECT_EQ(c.layout, LayoutOfFormat(c.format));
+    kor::UArray<unsigned char> buffer;
+    {
+      lum::LData_Image data;
+      FillRecord(data, c.format, c.record);
+      ASSERT_TRUE(ConvertRecordPixels(data, buffer));
+    }
+    ASSERT_EQ(c.buffer.size(), size_t(buffer.GetNum()));
+    EXPECT_EQ(c.buffer, Bytes(buffer.GetData(), buffer.GetData() + buffer.GetNum()));
+    ImageInfo info;
+    info.width = 2;
+    info.height = 1;
+    info.format = c.layout;
+    Bytes host(8);
+    ConvertToHostPixels(info, buffer.GetData(), host.data());
+    EXPECT_EQ(c.host, host);
+  }
+}
+
+TEST(ImporterConversions, FormatsWithoutALayoutAreRefused) {
+  ScopedTestServices services;
+  for (int format = 0; format <= lum::TEXTURE_FORMAT_NONE; ++format) {
+    bool listed = false;
+    for (const Conversion& c : CONVERSIONS) listed = listed || c.format == format;
+    if (listed) continue;
+    EXPECT_EQ(IMAGE_LAYOUT_NONE, LayoutOfFormat(format)) << format;
+    lum::LData_Image data;
+    FillRecord(data, format, Bytes(64));
+    kor::UArray<unsigned char> buffer;
+    EXPECT_FALSE(ConvertRecordPixels(data, buffer)) << format;
+  }
+}
