@@ -1,6 +1,6 @@
 // The JNG decoder on the test data's files, checked against their reference
 // decodes, and on files built here chunk by chunk.
-#include "../kor/DeflateBomb.h"
+#include "DeflateBomb.h"
 #include "JpegTestSupport.h"
 #include "lum/Image/LLoader_Image_JNG.h"
 

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "../kor/DeflateBomb.h"
+#include "DeflateBomb.h"
 #include "PngTestSupport.h"
 #include "RecordingSink.h"
 #include "TestServices.h"

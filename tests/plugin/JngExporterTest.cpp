@@ -10,7 +10,8 @@
 #include <iterator>
 #include <string>
 
-#include "../kor/SmallDisk.h"
+#include "ScratchFolder.h"
+#include "SmallDisk.h"
 #include "JNGExporter.h"
 #include "JNGImporter.h"
 #include "kor/CoreServices/Interfaces/ICoreServices.h"
@@ -57,19 +58,10 @@ std::string Slurp(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class JngExporterTest : public ::testing::Test {
+class JngExporterTest : public ScratchFolderTest {
  protected:
   // The exporter's destructor may raise; a test fixture's may not.
   ~JngExporterTest() noexcept override {}
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "exporter-test-XXXXXX").string();
-    ASSERT_NE(nullptr, mkdtemp(pattern.data()));
-    m_dir = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(m_dir, ignored);
-  }
   ModuleResult Export(int layout, const fs::path& path, int width = kWidth, int height = kHeight) {
     ImageInfo info;
     info.width = static_cast<uint16_t>(width);
@@ -82,7 +74,6 @@ class JngExporterTest : public ::testing::Test {
   }
 
   JNGExporter m_exporter;
-  fs::path m_dir;
 };
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "ScratchFolder.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -59,18 +61,8 @@ bool ReadPng(const fs::path& path, Rgba& image) {
 
 fs::path TestData() { return fs::path(LUM_TESTDATA_DIR); }
 
-class PluginInHost : public ::testing::Test {
+class PluginInHost : public ScratchFolderTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "plugin-test-XXXXXX").string();
-    ASSERT_NE(nullptr, mkdtemp(pattern.data()));
-    m_out = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(m_out, ignored);
-  }
-  fs::path m_out;
 };
 
 }  // namespace
@@ -113,7 +105,7 @@ TEST_F(PluginInHost, EveryTestJngMatchesItsReference) {
   if (!fs::exists(jng)) GTEST_SKIP() << "test data not found at " << jng;
   for (const auto& entry : fs::directory_iterator(jng)) {
     const fs::path& file = entry.path();
-    fs::path out = m_out / (file.stem().string() + ".png");
+    fs::path out = m_dir / (file.stem().string() + ".png");
     Result run = Execute(Host("load " + file.string() + " -o " + out.string()));
     ASSERT_EQ(0, run.exitCode) << file << "\n" << run.output;
     Rgba ours, reference;
@@ -155,7 +147,7 @@ TEST_F(PluginInHost, OtherFormatsReadThroughTheSameModule) {
 }
 
 TEST_F(PluginInHost, AFileNoLoaderKnowsFailsWithTheHostMessage) {
-  fs::path junk = m_out / "junk.jng";
+  fs::path junk = m_dir / "junk.jng";
   FILE* file = std::fopen(junk.c_str(), "wb");
   std::fputs("this is not an image", file);
   std::fclose(file);
@@ -167,7 +159,7 @@ TEST_F(PluginInHost, AFileNoLoaderKnowsFailsWithTheHostMessage) {
 }
 
 TEST_F(PluginInHost, TheDemoSampleLoadsWithItsTransparency) {
-  fs::path out = m_out / "ring.png";
+  fs::path out = m_dir / "ring.png";
   Result run = Execute(Host("load " + std::string(SAMPLE_PATH) + " -o " + out.string()));
   ASSERT_EQ(0, run.exitCode) << run.output;
   EXPECT_NE(std::string::npos, run.output.find("4 channels, alpha yes")) << run.output;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "ScratchFolder.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -61,17 +63,11 @@ void WriteDamagedCopies(const fs::path& source, const fs::path& folder) {
   }
 }
 
-class ThreadedHost : public ::testing::Test {
+class ThreadedHost : public ScratchFolderTest {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "threaded-host-XXXXXX").string();
-    ASSERT_NE(nullptr, mkdtemp(pattern.data()));
-    m_dir = pattern;
+    ScratchFolderTest::SetUp();
     fs::create_directory(m_dir / "in");
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(m_dir, ignored);
   }
 
   // The good files, damaged copies of each, every good file but the last
@@ -90,7 +86,6 @@ class ThreadedHost : public ::testing::Test {
     return list + " " + (m_dir / "in" / sources.back().filename()).string();
   }
 
-  fs::path m_dir;
 };
 
 }  // namespace

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "../kor/SmallDisk.h"
+#include "ScratchFolder.h"
+#include "SmallDisk.h"
 
 namespace fs = std::filesystem;
 
@@ -47,24 +48,14 @@ const fs::path kSounds = fs::path(SOURCE_DIR) / "tests" / "lum" / "sounds";
 const std::string kSample = std::string(SOURCE_DIR) + "/samples/ring.jng";
 
 // A scratch folder of the test's own, removed afterwards.
-class LumconvFiles : public ::testing::Test {
+class LumconvFiles : public ScratchFolderTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "lumconv-test-XXXXXX").string();
-    ASSERT_NE(nullptr, mkdtemp(pattern.data()));
-    m_dir = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(m_dir, ignored);
-  }
   std::vector<std::string> Names(const fs::path& directory) const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
   }
-  fs::path m_dir;
 };
 
 // The samples of a PAM file after its header, and the header's depth.

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "../kor/SmallDisk.h"
+#include "SmallDisk.h"
 
 namespace fs = std::filesystem;
 
