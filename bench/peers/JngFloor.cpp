@@ -20,7 +20,11 @@ int main(int argc, char** argv) {
   }
   std::vector<unsigned char> file;
   JngColourStream colour;
-  if (!ReadWholeFile(argv[1], file) || !FindJngColourStream(file, colour)) {
+  if (!ReadWholeFile(argv[1], file)) {
+    std::fprintf(stderr, "jngfloor: cannot read %s\n", argv[1]);
+    return 1;
+  }
+  if (!FindJngColourStream(file, colour)) {
     std::fprintf(stderr, "jngfloor: %s: no JNG colour stream\n", argv[1]);
     return 1;
   }
