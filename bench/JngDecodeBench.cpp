@@ -5,14 +5,12 @@
 // the decoded image at four bytes per pixel for all three.
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>
-#include <libmng.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,6 +18,8 @@
 #include <vector>
 
 #include "BenchInputs.h"
+#include "JngColourStream.h"
+#include "MngDecode.h"
 #include "kor/CoreServices/Implementations/UStream_Memory.h"
 #include "lum/Image/LLoader_Image_JNG.h"
 
@@ -33,21 +33,13 @@ struct JngInput {
   int height = 0;
 };
 
-uint32_t BigEndian32(const unsigned char* bytes) {
-  return (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) | bytes[3];
-}
-
-// The JDAT data up to JSEP or IEND, and the size from JHDR.
+// The JDAT data and the size from JHDR.
 void TakeApart(JngInput& input) {
-  for (size_t at = 8; at + 12 <= input.file.size();) {
-    uint32_t length = BigEndian32(&input.file[at]);
-    std::string type(input.file.begin() + at + 4, input.file.begin() + at + 8);
-    const unsigned char* data = &input.file[at + 8];
-    if (type == "JHDR") input.width = int(BigEndian32(data)), input.height = int(BigEndian32(data + 4));
-    if (type == "JDAT") input.colourStream.insert(input.colourStream.end(), data, data + length);
-    if (type == "JSEP" || type == "IEND") break;
-    at += 12 + size_t(length);
-  }
+  JngColourStream colour;
+  FindJngColourStream(input.file, colour);
+  input.colourStream = std::move(colour.jpeg);
+  input.width = colour.width;
+  input.height = colour.height;
 }
 
 // ---------------------------------------------------------------------------
@@ -226,77 +218,12 @@ void DecodeLibjpeg(benchmark::State& state, const JngInput* input) {
   SetThroughput(state, input);
 }
 
-struct MngSession {
-  const Bytes* file;
-  size_t position;
-  Bytes canvas;
-  uint32_t width;
-  std::string error;
-};
-
-MngSession& SessionOf(mng_handle handle) { return *static_cast<MngSession*>(mng_get_userdata(handle)); }
-
-mng_ptr MNG_DECL MngAlloc(mng_size_t size) { return std::calloc(1, size); }
-void MNG_DECL MngFree(mng_ptr block, mng_size_t) { std::free(block); }
-mng_bool MNG_DECL MngOpen(mng_handle) { return MNG_TRUE; }
-mng_bool MNG_DECL MngClose(mng_handle) { return MNG_TRUE; }
-mng_bool MNG_DECL MngRead(mng_handle handle, mng_ptr buffer, mng_uint32 size, mng_uint32p read) {
-  MngSession& session = SessionOf(handle);
-  size_t left = session.file->size() - session.position;
-  *read = mng_uint32(std::min<size_t>(size, left));
-  std::memcpy(buffer, session.file->data() + session.position, *read);
-  session.position += *read;
-  return MNG_TRUE;
-}
-mng_bool MNG_DECL MngHeader(mng_handle handle, mng_uint32 width, mng_uint32 height) {
-  MngSession& session = SessionOf(handle);
-  session.width = width;
-  session.canvas.resize(size_t(width) * height * 4);
-  return MNG_TRUE;
-}
-mng_ptr MNG_DECL MngLine(mng_handle handle, mng_uint32 line) {
-  MngSession& session = SessionOf(handle);
-  return session.canvas.data() + size_t(line) * session.width * 4;
-}
-mng_bool MNG_DECL MngRefresh(mng_handle, mng_uint32, mng_uint32, mng_uint32, mng_uint32) { return MNG_TRUE; }
-mng_uint32 MNG_DECL MngTicks(mng_handle) { return 0; }
-mng_bool MNG_DECL MngTimer(mng_handle, mng_uint32) { return MNG_TRUE; }
-mng_bool MNG_DECL MngError(mng_handle handle, mng_int32 code, mng_int8, mng_chunkid, mng_uint32, mng_int32, mng_int32,
-                           mng_pchar text) {
-  SessionOf(handle).error = "libmng error " + std::to_string(code) + ": " + (text ? text : "");
-  return MNG_FALSE;
-}
-
-// libmng reading and displaying the file onto an RGBA canvas.
-bool MngDecode(MngSession& session) {
-  mng_handle handle = mng_initialize(&session, MngAlloc, MngFree, MNG_NULL);
-  if (handle == MNG_NULL) return false;
-  mng_setcb_errorproc(handle, MngError);
-  mng_setcb_openstream(handle, MngOpen);
-  mng_setcb_closestream(handle, MngClose);
-  mng_setcb_readdata(handle, MngRead);
-  mng_setcb_processheader(handle, MngHeader);
-  mng_setcb_getcanvasline(handle, MngLine);
-  mng_setcb_refresh(handle, MngRefresh);
-  mng_setcb_gettickcount(handle, MngTicks);
-  mng_setcb_settimer(handle, MngTimer);
-  mng_set_canvasstyle(handle, MNG_CANVAS_RGBA8);
-  mng_set_doprogressive(handle, MNG_FALSE);
-  mng_retcode status = mng_readdisplay(handle);
-  // libmng pauses while it shows a large image and after showing it, as
-  // between animation frames; the clock stands still, so each pause ends at once.
-  for (int pause = 0; status == MNG_NEEDTIMERWAIT && pause < 100000; ++pause) status = mng_display_resume(handle);
-  mng_cleanup(&handle);
-  if (status != MNG_NOERROR && session.error.empty()) session.error = "libmng status " + std::to_string(status);
-  return status == MNG_NOERROR && !session.canvas.empty();
-}
-
 void DecodeLibmng(benchmark::State& state, const JngInput* input) {
-  MngSession session{&input->file, 0, Bytes(), 0, std::string()};
+  MngSession session;
+  session.file = &input->file;
   for (auto _ : state) {
-    session.position = 0;
     if (!MngDecode(session)) {
-      state.SkipWithError(session.error.empty() ? "libmng refuses this file" : session.error.c_str());
+      state.SkipWithError(session.error.c_str());
       break;
     }
     benchmark::DoNotOptimize(session.canvas.data());

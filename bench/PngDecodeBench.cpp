@@ -1,11 +1,13 @@
-// PngDecode: our PNG reader, libpng and stb_image decoding the same files
-// from memory, on the largest PNG files of the test data and on images of a
+// PngDecode: our PNG reader, libpng, libspng and stb_image decoding the
+// same files from memory, on the largest PNG files of the test data and on images of a
 // few megapixels that libpng encodes here (colour with and without alpha).
 // Every decoder makes a fresh image per iteration, in its own layout: ours
-// the record's, the peers their natural one. Throughput counts the image's
-// samples as the file stores them, the same figure for all three.
+// the record's, the peers their natural one (libspng the samples as stored,
+// as libpng gives them untransformed). Throughput counts the image's samples
+// as the file stores them, the same figure for all four.
 #include <benchmark/benchmark.h>
 #include <png.h>
+#include <spng.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -77,6 +79,22 @@ bool DecodeWithLibpng(const Bytes& file, Bytes& image) {
   return true;
 }
 
+// libspng's decode of file into image as stored (big-endian samples, rows
+// one after the other); false on any error.
+bool DecodeWithLibspng(const Bytes& file, Bytes& image) {
+  spng_ctx* context = spng_ctx_new(0);
+  if (context == nullptr) return false;
+  size_t size = 0;
+  bool ok = spng_set_png_buffer(context, file.data(), file.size()) == 0 &&
+            spng_decoded_image_size(context, SPNG_FMT_RAW, &size) == 0;
+  if (ok) {
+    image.resize(size);
+    ok = spng_decode_image(context, image.data(), size, SPNG_FMT_RAW, 0) == 0;
+  }
+  spng_ctx_free(context);
+  return ok;
+}
+
 // libpng's default encoding (level 6, adaptive filters) of a synthetic
 // picture: gradients, edges and noise, so that every filter gets chosen.
 Bytes GeneratedPng(png_uint_32 width, png_uint_32 height, int channels) {
@@ -142,7 +160,7 @@ const std::vector<PngInput>& Inputs() {
 }
 
 // ---------------------------------------------------------------------------
-// The three decoders
+// The four decoders
 
 void DecodeOurs(benchmark::State& state, const PngInput* input) {
   lum::LLoader_Image_PNG loader;
@@ -164,6 +182,18 @@ void DecodeLibpng(benchmark::State& state, const PngInput* input) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * input->sampleBytes);
 }
 
+void DecodeLibspng(benchmark::State& state, const PngInput* input) {
+  for (auto _ : state) {
+    Bytes image;
+    if (!DecodeWithLibspng(input->file, image) || int64_t(image.size()) != input->sampleBytes) {
+      state.SkipWithError("libspng failed");
+      break;
+    }
+    benchmark::DoNotOptimize(image.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * input->sampleBytes);
+}
+
 void DecodeStb(benchmark::State& state, const PngInput* input) {
   BenchmarkStbDecode(state, input->file, 0, input->sampleBytes);
 }
@@ -172,6 +202,7 @@ void Register(const BenchInputs&) {
   for (const PngInput& input : Inputs()) {
     benchmark::RegisterBenchmark(("PngDecode/ours/" + input.name).c_str(), DecodeOurs, &input);
     benchmark::RegisterBenchmark(("PngDecode/libpng/" + input.name).c_str(), DecodeLibpng, &input);
+    benchmark::RegisterBenchmark(("PngDecode/libspng/" + input.name).c_str(), DecodeLibspng, &input);
     benchmark::RegisterBenchmark(("PngDecode/stb/" + input.name).c_str(), DecodeStb, &input);
   }
 }

@@ -5,7 +5,7 @@
 #   scripts/bench.sh --benchmark_format=json > run.json && scripts/bench-ratios.py run.json
 set -e
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh libbenchmark-dev libdeflate-dev libgif-dev >&2
+scripts/install-deps.sh libbenchmark-dev libdeflate-dev libgif-dev libspng-dev >&2
 
 GEN=""
 command -v ninja >/dev/null 2>&1 && GEN="-G Ninja"
