@@ -1,5 +1,7 @@
 #include "JNGImporter.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #include "kor/ErrorDescription.h"
@@ -43,6 +45,90 @@ void FillInfo(const LData_Image& data, JNGImporter::ImageInfo& info) {
 }
 
 JNGImporter::ModuleResult Failure() { return JNGImporter::ModuleResult(JNGImporter::ModuleResult::FAILURE); }
+
+// Decodes the stream into data and fills info: false when no loader reads
+// it or the host cannot take its size. Assertions name function.
+bool DecodeRecord(IInputStream& input, LData_Image& data, JNGImporter::ImageInfo& info, const char* function) {
+  lum::LLoader_Image* loader = lum::LLoader_Image::FindReader(input);
+  if (loader == nullptr || !loader->Read(input, data, nullptr)) return false;
+  CheckRecord(data, function);
+  if (!FitsTheHost(data)) return false;
+  FillInfo(data, info);
+  return true;
+}
+
+// One row of record pixels into host pixels. The record's bytes are read as
+// little-endian words, as the 16-bit layout already assumes.
+typedef void (*HostRowConversion)(const unsigned char* __restrict in, unsigned char* __restrict out, size_t count);
+
+uint32_t Load32(const unsigned char* bytes) {
+  uint32_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
+
+void Store32(unsigned char* bytes, uint32_t word) { std::memcpy(bytes, &word, sizeof word); }
+
+unsigned char Narrow16(const unsigned char* word) {
+  return static_cast<unsigned char>((word[0] | (word[1] << 8)) / 257);
+}
+
+// Alpha, blue, green, red to blue, green, red, alpha.
+void HostRowFromABGR8(const unsigned char* __restrict in, unsigned char* __restrict out, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t pixel = Load32(in + 4 * i);
+    Store32(out + 4 * i, pixel >> 8 | pixel << 24);
+  }
+}
+
+// The filler byte becomes an opaque alpha.
+void HostRowFromXBGR8(const unsigned char* __restrict in, unsigned char* __restrict out, size_t count) {
+  for (size_t i = 0; i < count; ++i) Store32(out + 4 * i, Load32(in + 4 * i) >> 8 | 0xFF000000u);
+}
+
+void HostRowFromABGR16(const unsigned char* __restrict in, unsigned char* __restrict out, size_t count) {
+  for (size_t i = 0; i < count; ++i, in += 8, out += 4) {
+    out[0] = Narrow16(in + 2);
+    out[1] = Narrow16(in + 4);
+    out[2] = Narrow16(in + 6);
+    out[3] = Narrow16(in);
+  }
+}
+
+void HostRowFromL16(const unsigned char* __restrict in, unsigned char* __restrict out, size_t count) {
+  for (size_t i = 0; i < count; ++i, in += 2, out += 4) {
+    out[0] = out[1] = out[2] = Narrow16(in);
+    out[3] = 255;
+  }
+}
+
+// Alpha, grey.
+void HostRowFromAL8(const unsigned char* __restrict in, unsigned char* __restrict out, size_t count) {
+  for (size_t i = 0; i < count; ++i, in += 2, out += 4) {
+    out[0] = out[1] = out[2] = in[1];
+    out[3] = in[0];
+  }
+}
+
+void HostRowFromGrey8(const unsigned char* __restrict in, unsigned char* __restrict out, size_t count) {
+  for (size_t i = 0; i < count; ++i) Store32(out + 4 * i, in[i] * 0x010101u | 0xFF000000u);
+}
+
+HostRowConversion HostRowConversionOf(int format) {
+  switch (format) {
+    case lum::TEXTURE_FORMAT_A8B8G8R8: return HostRowFromABGR8;
+    case lum::TEXTURE_FORMAT_X8B8G8R8: return HostRowFromXBGR8;
+    case lum::TEXTURE_FORMAT_A16B16G16R16: return HostRowFromABGR16;
+    case lum::TEXTURE_FORMAT_L16: return HostRowFromL16;
+    case lum::TEXTURE_FORMAT_A8L8: return HostRowFromAL8;
+    case lum::TEXTURE_FORMAT_A8: case lum::TEXTURE_FORMAT_L8: return HostRowFromGrey8;
+    default: return nullptr;
+  }
+}
+
+bool CanReachTheHost(const LData_Image& data) {
+  return HostRowConversionOf(data.format) != nullptr && data.imageData->pixels != nullptr;
+}
 
 }  // namespace
 
@@ -108,6 +194,19 @@ bool ConvertRecordPixels(const LData_Image& data, kor::UArray<unsigned char>& pi
   return true;
 }
 
+bool ConvertRecordToHostPixels(const LData_Image& data, unsigned char* host) {
+  if (!CanReachTheHost(data)) return false;
+  HostRowConversion convert = HostRowConversionOf(data.format);
+  const lum::LData_ImagePart& part = *data.imageData;
+  const size_t width = static_cast<size_t>(part.width);
+  const size_t recordRow = width * static_cast<size_t>(LData_Image::BytesPerPixel(data.format));
+  // Host rows run bottom row first: host row r is record row height-1-r.
+  for (int r = 0; r < part.height; ++r)
+    convert(part.pixels + static_cast<size_t>(part.height - 1 - r) * recordRow, host + static_cast<size_t>(r) * width * 4,
+            width);
+  return true;
+}
+
 JNGImporter::ModuleResult JNGImporter::ReadInfo(ImageInfo& info, IInputStream& input) {
   LData_Image data;
   lum::LLoader_Image* loader = lum::LLoader_Image::FindReader(input);
@@ -122,12 +221,19 @@ JNGImporter::ModuleResult JNGImporter::Read(ImageInfo& info, kor::UArray<unsigne
                                             IInputStream& input) {
   pixels.m_arrayNum = 0;
   LData_Image data;
-  lum::LLoader_Image* loader = lum::LLoader_Image::FindReader(input);
-  if (loader == nullptr || !loader->Read(input, data, nullptr)) return Failure();
-  CheckRecord(data, "JNGImporter::Read");
-  if (!FitsTheHost(data)) return Failure();
-  FillInfo(data, info);
-  if (!ConvertRecordPixels(data, pixels)) return Failure();
+  if (!DecodeRecord(input, data, info, "JNGImporter::Read") || !ConvertRecordPixels(data, pixels)) return Failure();
+  return ModuleResult();
+}
+
+// The record lives until its pixels are in the host image, which is made
+// only once the decode has succeeded.
+JNGImporter::ModuleResult JNGImporter::ReadIntoHost(ImageInfo& info, MImage& image, IInputStream& input) {
+  LData_Image data;
+  if (!DecodeRecord(input, data, info, "JNGImporter::Read")) return Failure();
+  if (!CanReachTheHost(data)) return Failure();
+  unsigned char* host = CreateHostImage(image, info.width, info.height);
+  if (host == nullptr) return Failure();
+  ConvertRecordToHostPixels(data, host);
   return ModuleResult();
 }
 

@@ -19,6 +19,9 @@ class JNGImporter : public quarn::platform_maya::HPluginModule_ImageTranslator_R
   ModuleResult Read(ImageInfo& info, kor::UArray<unsigned char>& pixels,
                     kor::IInputStream& input) override;
   kor::UBaseString<unsigned char> GetExtension() override;
+  // Decodes as Read does and converts the record straight into the host
+  // image: one pass, no buffer of the translator's layout between.
+  ModuleResult ReadIntoHost(ImageInfo& info, MImage& image, kor::IInputStream& input) override;
 
   // The module's creator and destroyer, as the host and the description hold them.
   static void* Create();
@@ -32,3 +35,8 @@ int LayoutOfFormat(int format);
 // Fills pixels with the record's pixels in the layout of its format; false
 // for formats without a layout.
 bool ConvertRecordPixels(const lum::LData_Image& data, kor::UArray<unsigned char>& pixels);
+
+// Writes the record's pixels into host pixels (4 bytes blue, green, red,
+// alpha, bottom row first) as its layout would reach the host through
+// ConvertToHostPixels; false for formats without a layout.
+bool ConvertRecordToHostPixels(const lum::LData_Image& data, unsigned char* host);

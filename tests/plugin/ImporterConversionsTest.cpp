@@ -1,6 +1,6 @@
 // The importer's conversion of every record format into the translator's
-// layouts, and what the host then gets: an image without alpha is opaque
-// at every depth.
+// layouts, and what the host then gets, through the layout or straight
+// from the record: an image without alpha is opaque at every depth.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -42,10 +42,10 @@ const Conversion CONVERSIONS[] = {
     {lum::TEXTURE_FORMAT_A8, IMAGE_LAYOUT_GREY8, {0, 77}, {0, 77}, {0, 0, 0, 255, 77, 77, 77, 255}},
 };
 
-void FillRecord(lum::LData_Image& data, int format, const Bytes& pixels) {
+void FillRecord(lum::LData_Image& data, int format, const Bytes& pixels, int width = 2, int height = 1) {
   data.dimension = lum::TEXTURE_DIMENSION_2D;
   data.format = format;
-  data.SetImageData(new lum::LData_ImagePart(2, 1));
+  data.SetImageData(new lum::LData_ImagePart(width, height));
   unsigned char* copy = new unsigned char[pixels.size()];
   std::copy(pixels.begin(), pixels.end(), copy);
   data.imageData->SetPixels(copy);
@@ -76,6 +76,26 @@ TEST(ImporterConversions, EveryFormatReachesTheHostInItsLayout) {
   }
 }
 
+// The host's load path skips the layout buffer: each pixel reaches the host
+// as it does through the layout, and the rows are turned over on the way.
+TEST(ImporterConversions, RecordsReachTheHostDirectlyAsThroughTheirLayout) {
+  ScopedTestServices services;
+  for (const Conversion& c : CONVERSIONS) {
+    SCOPED_TRACE(c.format);
+    lum::LData_Image row;
+    FillRecord(row, c.format, c.record);
+    Bytes host(8);
+    ASSERT_TRUE(ConvertRecordToHostPixels(row, host.data()));
+    EXPECT_EQ(c.host, host);
+
+    lum::LData_Image column;
+    FillRecord(column, c.format, c.record, 1, 2);
+    ASSERT_TRUE(ConvertRecordToHostPixels(column, host.data()));
+    EXPECT_EQ(Bytes(c.host.begin() + 4, c.host.end()), Bytes(host.begin(), host.begin() + 4));
+    EXPECT_EQ(Bytes(c.host.begin(), c.host.begin() + 4), Bytes(host.begin() + 4, host.end()));
+  }
+}
+
 TEST(ImporterConversions, FormatsWithoutALayoutAreRefused) {
   ScopedTestServices services;
   for (int format = 0; format <= lum::TEXTURE_FORMAT_NONE; ++format) {
@@ -87,5 +107,8 @@ TEST(ImporterConversions, FormatsWithoutALayoutAreRefused) {
     FillRecord(data, format, Bytes(64));
     kor::UArray<unsigned char> buffer;
     EXPECT_FALSE(ConvertRecordPixels(data, buffer)) << format;
+    Bytes host(8, 1);
+    EXPECT_FALSE(ConvertRecordToHostPixels(data, host.data())) << format;
+    EXPECT_EQ(Bytes(8, 1), host) << format;
   }
 }

@@ -110,19 +110,23 @@ MStatus HPluginModule_ImageTranslator_Reader::LoadPixels(MImage& image, unsigned
   }
   stream->SeekToBegin();
   ImageInfo info = {0, 0, IMAGE_LAYOUT_NONE};
-  kor::UArray<unsigned char> pixels;
-  bool decoded = Read(info, pixels, *stream).Succeeded();
-  int bytesPerPixel = BytesPerLayoutPixel(info.format);
-  size_t needed = static_cast<size_t>(info.width) * info.height * static_cast<size_t>(bytesPerPixel);
-  if (decoded && bytesPerPixel != 0 && static_cast<size_t>(pixels.GetNum()) >= needed &&
-      image.create(info.width, info.height, 4, MImage::kByte)) {
-    if (unsigned char* host = image.pixels()) {
-      ConvertToHostPixels(info, pixels.GetData(), host);
-      return MStatus();
-    }
-  }
+  if (ReadIntoHost(info, image, *stream).Succeeded()) return MStatus();
   SendFailure("Can't load file \"", stream->GetName().GetText(), "\".");
   return Failure();
+}
+
+ModuleResult HPluginModule_ImageTranslator_Reader::ReadIntoHost(ImageInfo& info, MImage& image,
+                                                               kor::IInputStream& input) {
+  const ModuleResult failure(ModuleResult::FAILURE);
+  kor::UArray<unsigned char> pixels;
+  if (!Read(info, pixels, input).Succeeded()) return failure;
+  int bytesPerPixel = BytesPerLayoutPixel(info.format);
+  size_t needed = static_cast<size_t>(info.width) * info.height * static_cast<size_t>(bytesPerPixel);
+  if (bytesPerPixel == 0 || static_cast<size_t>(pixels.GetNum()) < needed) return failure;
+  unsigned char* host = CreateHostImage(image, info.width, info.height);
+  if (host == nullptr) return failure;
+  ConvertToHostPixels(info, pixels.GetData(), host);
+  return ModuleResult();
 }
 
 MStatus HPluginModule_ImageTranslator_Reader::glLoad(const MImageFileInfo& /*info*/,
@@ -144,6 +148,11 @@ MStatus HPluginModule_ImageTranslator_Reader::close() {
   openAttempted = false;
   return MStatus();
   QUARN_HOST_BOUNDARY_END(Failure())
+}
+
+unsigned char* CreateHostImage(MImage& image, unsigned width, unsigned height) {
+  if (!image.create(width, height, 4, MImage::kByte)) return nullptr;
+  return image.pixels();
 }
 
 void ConvertToHostPixels(const ImageInfo& info, const unsigned char* source, unsigned char* host) {

@@ -68,6 +68,12 @@ class HPluginModule_ImageTranslator_Reader : public MPxImageFile, public ModuleO
                             kor::IInputStream& input) = 0;
   virtual kor::UBaseString<unsigned char> GetExtension() = 0;
 
+  // Fills the host image for load: reads the pixels with Read and converts
+  // them. A module whose decoded pixels can go to the host in one
+  // conversion overrides it and spares the buffer between. Failure when
+  // the pixels or the host image cannot be had; load then reports it.
+  virtual ModuleResult ReadIntoHost(ImageInfo& info, MImage& image, kor::IInputStream& input);
+
   // Replaces the held module description with a copy of module.
   void SetModuleInfo(const ModuleInfoBase& module);
   const ModuleInfoBase* GetModuleInfo() const { return moduleInfo; }
@@ -86,6 +92,11 @@ class HPluginModule_ImageTranslator_Reader : public MPxImageFile, public ModuleO
   MStatus LoadPixels(MImage& image, unsigned int imageNumber);
   void ReplaceStream(kor::IInputStream* fresh);
 };
+
+// Creates the host image of width x height, 4 bytes a pixel, and returns its
+// buffer (blue, green, red, alpha; bottom row first); null when the host
+// gives none.
+unsigned char* CreateHostImage(MImage& image, unsigned width, unsigned height);
 
 // Copies a buffer of the given layout into host pixels (4 bytes blue, green,
 // red, alpha, bottom row first).
