@@ -55,15 +55,20 @@ typedef LLoader_Image_JPG_Base::Decompressor::State DecompressorState;
 
 enum Outcome { DECODED, ENDED_EARLY, DAMAGED, FAILED };
 
-// Decodes the stream into pixels, which hold black rows beforehand. The
-// first pass stops at the first warning: when that is the end of the data
-// in a stream delivered row by row, the rows decoded before it stand and
-// the rest stay black. Any other warning (or the end of a stream in several
-// scans, whose rows come only after the whole stream is read) is decoded
-// past, as far as the data goes. The library reports a fatal error after a
-// warning as a warning, but names the error, not the warning, in its text.
-Outcome Decode(DecompressorState& state, unsigned char* pixels, int width, int height, int pixelFormat) {
+// Decodes the stream into pixels. A stream the library decodes without a
+// warning fills every row, so the pixels are written once, by the library.
+// Otherwise the rows it did not reach must be black, and which those are
+// only a decode into black rows shows: the rows are cleared and the stream
+// decoded anew. That pass stops at the first warning: when that is the end
+// of the data in a stream delivered row by row, the rows decoded before it
+// stand and the rest stay black. Any other warning (or the end of a stream
+// in several scans, whose rows come only after the whole stream is read) is
+// decoded past, as far as the data goes. The library reports a fatal error
+// after a warning as a warning, but names the error, not the warning, in its
+// text.
+Outcome Decode(DecompressorState& state, unsigned char* pixels, size_t size, int width, int height, int format) {
   const int flags = TJFLAG_ACCURATEDCT;
+  const int pixelFormat = PixelFormatOf(format);
   unsigned long length = static_cast<unsigned long>(state.length);
   if (tjDecompress2(state.handle, state.buffer, length, pixels, width, 0, height, pixelFormat,
                     flags | TJFLAG_STOPONWARNING) == 0)
@@ -71,11 +76,12 @@ Outcome Decode(DecompressorState& state, unsigned char* pixels, int width, int h
   if (tjGetErrorCode(state.handle) != TJERR_WARNING) return FAILED;
   char first[MESSAGE_SIZE];
   std::snprintf(first, sizeof first, "%s", tjGetErrorStr2(state.handle));
+  ClearRows(pixels, size, format);
   bool endOfData = std::strcmp(first, END_OF_DATA_WARNING) == 0;
-  if (endOfData && !state.frame.multiScan) return ENDED_EARLY;
-  if (tjDecompress2(state.handle, state.buffer, length, pixels, width, 0, height, pixelFormat, flags) != 0 &&
-      std::strcmp(first, tjGetErrorStr2(state.handle)) != 0)
-    return FAILED;
+  bool stopAtWarning = endOfData && !state.frame.multiScan;
+  int result = tjDecompress2(state.handle, state.buffer, length, pixels, width, 0, height, pixelFormat,
+                             stopAtWarning ? flags | TJFLAG_STOPONWARNING : flags);
+  if (result != 0 && !stopAtWarning && std::strcmp(first, tjGetErrorStr2(state.handle)) != 0) return FAILED;
   return endOfData ? ENDED_EARLY : DAMAGED;
 }
 
@@ -138,8 +144,7 @@ bool LLoader_Image_JPG_Base::DecodePixels(Decompressor& decompressor, LData_Imag
                 static_cast<size_t>(LData_Image::BytesPerPixel(image.format));
   unsigned char* pixels = new unsigned char[size];
   image.imageData->SetPixels(pixels);
-  ClearRows(pixels, size, image.format);
-  switch (Decode(state, pixels, width, height, PixelFormatOf(image.format))) {
+  switch (Decode(state, pixels, size, width, height, image.format)) {
     case FAILED: RaiseJpegError();
     case ENDED_EARLY: WarnAboutImage("File \"", state.name, "\" is corrupt. Its JPEG data ends before the image does."); break;
     case DAMAGED: WarnAboutImage("File \"", state.name, "\" is corrupt. Its JPEG data is damaged."); break;
