@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "RecordingSink.h"
 #include "TestServices.h"
+#include "kor/CoreServices/Implementations/ANSI/UHugePages.h"
 #include "kor/CoreServices/Implementations/UMessageWriter.h"
 
 typedef std::vector<std::string> Calls;
@@ -118,6 +123,59 @@ TEST(MemoryPool, CountsAllocationsAndZeroSizeRequests) {
   EXPECT_LE(pool.m_usedBytes, 0);  // frees subtract the heap's block sizes
   EXPECT_TRUE(pool.Init(123));
 }
+
+#if defined(__linux__)
+// Whether the mapping that holds address is advised for huge pages (its
+// flags in /proc/self/smaps carry "hg").
+bool AdvisedForHugePages(const void* address) {
+  std::ifstream maps("/proc/self/smaps");
+  const uintptr_t at = reinterpret_cast<uintptr_t>(address);
+  bool inside = false;
+  for (std::string line; std::getline(maps, line);) {
+    uintptr_t begin = 0, end = 0;
+    if (std::sscanf(line.c_str(), "%zx-%zx ", &begin, &end) == 2) {
+      inside = begin <= at && at < end;
+    } else if (inside && line.rfind("VmFlags:", 0) == 0) {
+      std::istringstream flags(line.substr(8));
+      for (std::string flag; flags >> flag;)
+        if (flag == "hg") return true;
+      return false;
+    }
+  }
+  return false;
+}
+
+// Blocks of image size are advised for huge pages, inside their own bounds;
+// smaller blocks are left as the heap gives them.
+TEST(MemoryPool, LargeBlocksAreAdvisedForHugePages) {
+  if (!std::ifstream("/sys/kernel/mm/transparent_hugepage/enabled"))
+    GTEST_SKIP() << "the system has no transparent huge pages";
+  kor::UMemoryPool pool;
+  const size_t huge = size_t(2) << 20;
+  struct Case {
+    size_t size;
+    bool advised;
+  };
+  const Case cases[] = {{kor::HUGE_PAGE_BLOCK_THRESHOLD - 4096, false},
+                        {kor::HUGE_PAGE_BLOCK_THRESHOLD, true},
+                        {size_t(64) << 20, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    unsigned char* block = Used(static_cast<unsigned char*>(pool.Allocate(static_cast<unsigned>(c.size), "t")));
+    ASSERT_NE(nullptr, block);
+    const uintptr_t start = reinterpret_cast<uintptr_t>(block);
+    const unsigned char* firstWhole = block + ((start + huge - 1) / huge * huge - start);
+    EXPECT_EQ(c.advised, AdvisedForHugePages(firstWhole));
+    // The partial huge page at the block's start is not advised: it may
+    // be shared with another block.
+    if (firstWhole != block) {
+      EXPECT_FALSE(AdvisedForHugePages(block));
+    }
+    block[0] = block[c.size - 1] = 1;
+    pool.Free(block, "t");
+  }
+}
+#endif
 
 // Threads reading textures at once share the pool: no count may drift.
 TEST(MemoryPool, CountsStayExactWhenThreadsAllocateAtOnce) {

@@ -9,12 +9,14 @@
 #define KOR_BLOCK_SIZE(p) malloc_usable_size(p)
 #endif
 
+#include "kor/CoreServices/Implementations/ANSI/UHugePages.h"
 #include "kor/CoreServices/Implementations/UMessageWriter.h"
 
 namespace kor {
 
 // The maxima record the peaks of the current counts. The heap is called
-// outside the lock; a block the heap refuses is not counted.
+// outside the lock; a block the heap refuses is not counted. Blocks of
+// image size go on huge pages.
 void* UMemoryPool::Allocate(unsigned size, const char* /*location*/) {
   if (size == 0) {
     UCriticalSectionLock lock(m_countsLock);
@@ -25,6 +27,7 @@ void* UMemoryPool::Allocate(unsigned size, const char* /*location*/) {
   }
   void* block = std::malloc(size);
   if (block == nullptr) return nullptr;
+  PreferHugePages(block, size);
   UCriticalSectionLock lock(m_countsLock);
   ++m_currentAllocations;
   ++m_cumulatedAllocations;
