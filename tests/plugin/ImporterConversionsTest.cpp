@@ -2,11 +2,20 @@
 // layouts, and what the host then gets, through the layout or straight
 // from the record: an image without alpha is opaque at every depth.
 #include <gtest/gtest.h>
+#include <maya/MImage.h>
+#include <maya/MImageFileInfo.h>
+#include <mayastandin/Host.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "JNGImporter.h"
 #include "TestServices.h"
+#include "kor/CoreServices/Interfaces/ICoreServices.h"
+#include "kor/CoreServices/Interfaces/IFileSystem.h"
+#include "kor/Utils/UMemory.h"
 #include "lum/LData_Image.h"
 #include "quarn/Platform/Maya/HPluginModule_ImageTranslator.h"
 
@@ -111,4 +120,52 @@ TEST(ImporterConversions, FormatsWithoutALayoutAreRefused) {
     EXPECT_FALSE(ConvertRecordToHostPixels(data, host.data())) << format;
     EXPECT_EQ(Bytes(8, 1), host) << format;
   }
+}
+
+// What the host gets from the importer's Read and the translator's
+// conversion of its buffer, the road other modules take.
+Bytes HostPixelsThroughTheLayout(JNGImporter& importer, const std::string& path) {
+  kor::IInputStream* stream =
+      kor::GetCoreServices()->GetFileSystem()->CreateFileReader(kor::UBaseString<unsigned char>(path.c_str()));
+  if (stream == nullptr) return Bytes();
+  ImageInfo info = {0, 0, IMAGE_LAYOUT_NONE};
+  kor::UArray<unsigned char> buffer;
+  bool read = importer.Read(info, buffer, *stream).Succeeded();
+  kor::DeleteObject(stream);
+  if (!read) return Bytes();
+  Bytes host(size_t(info.width) * info.height * 4);
+  ConvertToHostPixels(info, buffer.GetData(), host.data());
+  return host;
+}
+
+// The host's load takes the importer's one pass from the record: the same
+// pixels as through the layout buffer, for every kind of JNG; a host image
+// the host refuses fails the load.
+TEST(ImporterConversions, LoadGivesTheHostWhatTheLayoutBufferGives) {
+  const std::filesystem::path folder = std::filesystem::path(LUM_TESTDATA_DIR) / "imagemagick" / "jng";
+  if (!std::filesystem::exists(folder)) GTEST_SKIP() << "test data not found at " << folder;
+  std::vector<std::string> paths;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) paths.push_back(entry.path().string());
+  std::sort(paths.begin(), paths.end());
+  ASSERT_FALSE(paths.empty());
+  ScopedTestServices services;
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    JNGImporter importer;
+    MImageFileInfo info;
+    ASSERT_TRUE(importer.open(path.c_str(), &info));
+    MImage image;
+    ASSERT_TRUE(importer.load(image, 0));
+    mayastandin::ImageView view = mayastandin::view(image);
+    ASSERT_EQ(4u, view.channels);
+    const Bytes host(view.pixels, view.pixels + size_t(view.width) * view.height * 4);
+    EXPECT_EQ(HostPixelsThroughTheLayout(importer, path), host);
+  }
+  JNGImporter importer;
+  MImageFileInfo info;
+  ASSERT_TRUE(importer.open(paths[0].c_str(), &info));
+  ASSERT_TRUE(mayastandin::failNextCall("MImage::create", MStatus::kFailure));
+  MImage image;
+  EXPECT_FALSE(importer.load(image, 0));
+  EXPECT_EQ(nullptr, image.pixels());
 }
