@@ -59,6 +59,9 @@ bool DecodeRecord(IInputStream& input, LData_Image& data, JNGImporter::ImageInfo
 
 // One row of record pixels into host pixels. The record's bytes are read as
 // little-endian words, as the 16-bit layout already assumes.
+#if defined(__BYTE_ORDER__)
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "host pixels are built from little-endian words");
+#endif
 typedef void (*HostRowConversion)(const unsigned char* __restrict in, unsigned char* __restrict out, size_t count);
 
 uint32_t Load32(const unsigned char* bytes) {
