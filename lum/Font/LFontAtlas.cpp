@@ -205,17 +205,21 @@ bool RenderCharacters(const LData_Font& font, const kor::UArray<uint32_t>& chara
 }  // namespace
 
 bool RenderFontAtlas(const LData_Font& font, const char* text, int pixelSize, LFontAtlas& atlas) {
+  KOR_GUARD_BEGIN
   kor::UArray<uint32_t> characters;
   DecodeUtf8(text ? text : "", characters);
   return RenderCharacters(font, characters, pixelSize, atlas);
+  KOR_GUARD_END
 }
 
 bool RenderFontAtlas(const LData_Font& font, uint32_t first, uint32_t last, int pixelSize, LFontAtlas& atlas) {
+  KOR_GUARD_BEGIN
   kor::UArray<uint32_t> characters;
   // More than an atlas holds is refused by the count, without a long loop.
   for (uint64_t character = first; character <= last && characters.GetNum() <= FONT_ATLAS_MOST_GLYPHS; ++character)
     characters.Add(uint32_t(character));
   return RenderCharacters(font, characters, pixelSize, atlas);
+  KOR_GUARD_END
 }
 
 }  // namespace lum

@@ -102,7 +102,7 @@ bool ParseAtlasOptions(int count, char** arguments, AtlasOptions& options) {
     }
     char* end = nullptr;
     long size = std::strtol(arguments[i + 1], &end, 10);
-    if (*arguments[i + 1] == 0 || *end != 0 || size < 1 || size > 100000) return false;
+    if (*arguments[i + 1] == 0 || *end != 0 || size < 0 || size > 100000) return false;
     options.pixelSize = int(size);
   }
   return true;
