@@ -56,9 +56,11 @@ bool DrawGlyph(FT_Face face, uint32_t character, LFontGlyph& glyph) {
   bool blank = bitmap.width == 0 || bitmap.rows == 0;
   if (!blank && (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY || unsigned(std::abs(bitmap.pitch)) < bitmap.width))
     return false;
+  // A blank glyph may still be as wide as its outline (a line without
+  // height): its cell takes no room, so it must not claim any.
   glyph.x = glyph.y = 0;
-  glyph.width = int32_t(bitmap.width);
-  glyph.height = int32_t(bitmap.rows);
+  glyph.width = blank ? 0 : int32_t(bitmap.width);
+  glyph.height = blank ? 0 : int32_t(bitmap.rows);
   glyph.bearingX = slot->bitmap_left;
   glyph.bearingY = slot->bitmap_top;
   glyph.advance = Clamped(slot->advance.x);

@@ -25,7 +25,8 @@ struct LFontGlyph {
   uint32_t character;
   uint32_t glyphIndex;  // 0, the font's missing glyph, for a character it lacks
   // The cell in pixels: where the glyph's bitmap lies in the image. A
-  // blank glyph such as a space has an empty cell at 0, 0.
+  // blank glyph such as a space, or one without width or height, has an
+  // empty cell (0 by 0) at 0, 0.
   int32_t x, y, width, height;
   // In pixels, from the pen on the baseline to the cell's left edge and up
   // to its top edge.

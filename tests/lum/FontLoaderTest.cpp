@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -265,8 +266,10 @@ void CheckAtlas(const Bytes& file, const lum::LFontAtlas& atlas, const std::vect
     EXPECT_EQ(slot->advance.x, glyph.advance);
     EXPECT_EQ(slot->bitmap_left, glyph.bearingX);
     EXPECT_EQ(slot->bitmap_top, glyph.bearingY);
-    ASSERT_EQ(int(slot->bitmap.width), glyph.width);
-    ASSERT_EQ(int(slot->bitmap.rows), glyph.height);
+    // A bitmap without width or height takes no room.
+    bool blank = slot->bitmap.width == 0 || slot->bitmap.rows == 0;
+    ASSERT_EQ(blank ? 0 : int(slot->bitmap.width), glyph.width);
+    ASSERT_EQ(blank ? 0 : int(slot->bitmap.rows), glyph.height);
     ASSERT_TRUE(glyph.x >= 0 && glyph.y >= 0 && glyph.x + glyph.width <= width && glyph.y + glyph.height <= height);
     for (int row = 0; row < glyph.height; ++row) {
       for (int column = 0; column < glyph.width; ++column) {
@@ -316,6 +319,31 @@ TEST_F(FontTest, AnAtlasHoldsEachDistinctCharacterOnceAsFreeTypeDrawsIt) {
   EXPECT_EQ(reference.face->size->metrics.height, ascii.lineHeight);
   EXPECT_EQ(reference.face->size->metrics.ascender, ascii.ascender);
   EXPECT_EQ(reference.face->size->metrics.descender, ascii.descender);
+}
+
+// The font with the outline of one glyph replaced, in place, by a line
+// without height from x 0 to 1000.
+Bytes WithFlatGlyph(Bytes font, unsigned glyphIndex) {
+  bool longOffsets = BigEndian16(font, TableOffset(font, "head") + 50) != 0;
+  size_t loca = TableOffset(font, "loca");
+  size_t offset = longOffsets ? BigEndian32(font, loca + 4 * glyphIndex) : 2 * BigEndian16(font, loca + 2 * glyphIndex);
+  // One contour of two points on the curve, both y the same as before (0).
+  const unsigned char line[] = {0, 1, 0, 0, 0, 0, 0x03, 0xE8, 0, 0, 0, 1, 0, 0, 0x21, 0x21, 0, 0, 0x03, 0xE8};
+  std::copy(std::begin(line), std::end(line), font.begin() + TableOffset(font, "glyf") + offset);
+  return font;
+}
+
+TEST_F(FontTest, AGlyphWithoutHeightHasAnEmptyCell) {
+  Bytes sans = ReadFile(DEJAVU / "DejaVuSans.ttf");
+  Bytes file = WithFlatGlyph(sans, FT_Get_Char_Index(Reference(sans, 12).face, 'A'));
+  lum::LData_Font font;
+  ASSERT_TRUE(ReadFont(file, "flat.ttf", font));
+  lum::LFontAtlas atlas;
+  ASSERT_TRUE(lum::RenderFontAtlas(font, "A", 40, atlas));
+  ASSERT_EQ(1, atlas.glyphs.GetNum());
+  EXPECT_GT(Reference(file, 40).Draw('A')->bitmap.width, 0u) << "FreeType no longer gives the line a width";
+  EXPECT_EQ(0, atlas.glyphs[0].width);
+  CheckAtlas(file, atlas, {'A'});
 }
 
 TEST_F(FontTest, AnAtlasListsEveryKerningPairFreeTypeGives) {
