@@ -1,6 +1,7 @@
 #include "lum/Font/LFontAtlas.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include <ft2build.h>

@@ -201,6 +201,7 @@ TEST_F(FontTest, FilesCutShortOrDamagedAreRefused) {
   Bytes sans = ReadFile(DEJAVU / "DejaVuSans.ttf");
   size_t directoryEnd = 12 + 16 * BigEndian16(sans, 4);
   const std::string corrupt = Warning("Can't handle file \"bad.ttf\". It is corrupt.");
+  const std::string notFont = Warning("Can't handle \"bad.ttf\". This is not a font file");
   struct Case {
     const char* what;
     Bytes file;
@@ -213,11 +214,15 @@ TEST_F(FontTest, FilesCutShortOrDamagedAreRefused) {
       {"cut inside a collection's header", Cut(MakeCollection({sans}), 14), corrupt},
       {"every byte after the signature inverted", Inverted(sans, 4, sans.size()), corrupt},
       {"the table directory inverted", Inverted(sans, 12, directoryEnd), corrupt},
-      {"no font signature", Inverted(sans, 0, 4), Warning("Can't handle \"bad.ttf\". This is not a font file")},
-      {"empty", Bytes(), Warning("Can't handle \"bad.ttf\". This is not a font file")},
+      {"no font signature", Inverted(sans, 0, 4), notFont},
+      {"a signature cut short", Cut(sans, 3), notFont},
+      {"empty", Bytes(), notFont},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.what);
+    NamedStream probe(test.file, "bad.ttf");
+    EXPECT_EQ(test.message != notFont, lum::LLoader_Font_OpenType().CanRead(probe));
+    EXPECT_EQ(0u, probe.GetPosition());
     for (bool infoOnly : {true, false}) {
       lum::LData_Font font;
       EXPECT_FALSE(ReadFont(test.file, "bad.ttf", font, infoOnly));
