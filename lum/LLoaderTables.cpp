@@ -62,6 +62,13 @@
 #define LUM_IMAGE_TGA
 #endif
 
+#if __has_include("lum/Font/LLoader_Font_OpenType.h")
+#include "lum/Font/LLoader_Font_OpenType.h"
+#define LUM_FONT_OPENTYPE LUM_LOADER(LLoader_Font, 0, LLoader_Font_OpenType)
+#else
+#define LUM_FONT_OPENTYPE
+#endif
+
 #if __has_include("lum/Model/LLoader_Model_Mesh.h")
 #include "lum/Model/LLoader_Model_Mesh.h"
 #define LUM_MODEL_MESH LUM_LOADER(LLoader_Model, 0, LLoader_Model_Mesh)
@@ -109,8 +116,8 @@ const LLoaderEntry<LLoader_Image> IMAGE_LOADERS[] = {
 // Keys 0 AIFF, 1 Ogg Vorbis, 2 RIFF WAVE.
 const LLoaderEntry<LLoader_Sound> SOUND_LOADERS[] = {LUM_SOUND_AIFF LUM_SOUND_OGG LUM_SOUND_WAV {0, nullptr}};
 
-// Key 0, the OpenType/TrueType loader, when it arrives.
-const LLoaderEntry<LLoader_Font> FONT_LOADERS[] = {{0, nullptr}};
+// Key 0, the OpenType/TrueType loader.
+const LLoaderEntry<LLoader_Font> FONT_LOADERS[] = {LUM_FONT_OPENTYPE {0, nullptr}};
 
 const LLoaderEntry<LLoader_Model> MODEL_LOADERS[] = {LUM_MODEL_MESH {0, nullptr}};
 

@@ -7,6 +7,7 @@ set -e
 # of the sample generator, the tests and the benchmarks.
 PACKAGES="cmake ninja-build g++ pkg-config
   libturbojpeg0-dev libonig-dev libogg-dev libvorbis-dev libjpeg62-turbo-dev
+  libfreetype-dev fonts-dejavu-core fontconfig
   libgtest-dev zlib1g-dev libpng-dev libmng-dev libtiff-dev libstb-dev $*"
 
 missing=""

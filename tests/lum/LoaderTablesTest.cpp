@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "kor/CoreServices/Implementations/UStream_Memory.h"
+#include "lum/Font/LLoader_Font_OpenType.h"
 #include "lum/Image/LLoader_Image_BMP.h"
 #include "lum/Image/LLoader_Image_GIF.h"
 #include "lum/Image/LLoader_Image_HDR.h"
@@ -81,8 +82,7 @@ TEST(LoaderTables, HoldExactlyTheirLoadersInKeyOrder) {
             Contents(lum::GetSoundLoaderTable()));
   EXPECT_EQ((Entries{{0, typeid(lum::LLoader_Model_Mesh)}}), Contents(lum::GetModelLoaderTable()));
   EXPECT_EQ((Entries{{0, typeid(lum::LLoader_Map_Brushes)}}), Contents(lum::GetMapLoaderTable()));
-  // No font loader exists yet.
-  EXPECT_EQ(Entries(), Contents(lum::GetFontLoaderTable()));
+  EXPECT_EQ((Entries{{0, typeid(lum::LLoader_Font_OpenType)}}), Contents(lum::GetFontLoaderTable()));
   EXPECT_EQ(64, lum::GetImageLoaderTable().GetBucketNum());
   EXPECT_EQ(&lum::GetMapLoaderTable(), &lum::GetMapLoaderTable());
 }

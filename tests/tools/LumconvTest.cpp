@@ -172,6 +172,27 @@ TEST_F(LumconvFiles, SixteenBitImagesBecomeEightBitJngs) {
   }
 }
 
+TEST_F(LumconvFiles, FontsGiveTheirNamesAndAnAtlasOfTheirGlyphs) {
+  const std::string font = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  if (!fs::exists(font)) GTEST_SKIP() << "fonts-dejavu-core not installed";
+  Result result = Lumconv("info " + font);
+  ASSERT_EQ(0, result.exitCode) << result.output;
+  EXPECT_EQ(0u, result.output.find("loader=LLoader_Font_OpenType family=\"DejaVu Sans\" style=\"Book\" glyphs="));
+  EXPECT_NE(std::string::npos, result.output.find(" unitsPerEm=2048\n"));
+  int depth = 0, maxval = 0;
+  std::string out = (m_dir / "atlas.pam").string();
+  ASSERT_EQ(0, Lumconv("decode " + font + " " + out).exitCode);
+  std::vector<unsigned char> ascii = PamSamples(Slurp(out), depth, maxval);
+  EXPECT_EQ(1, depth);
+  ASSERT_EQ(0, Lumconv("decode " + font + " " + out + " --text 'AA A' --size 16").exitCode);
+  std::vector<unsigned char> letter = PamSamples(Slurp(out), depth, maxval);
+  EXPECT_LT(0u, letter.size());
+  EXPECT_LT(20 * letter.size(), ascii.size());  // one glyph beside 95
+  EXPECT_EQ(2, Lumconv("decode " + font + " " + out + " --size").exitCode);
+  EXPECT_EQ(1, Lumconv("decode " + font + " " + out + " --size 0").exitCode);
+  EXPECT_EQ(1, Lumconv("decode " + kSample + " " + out + " --size 12").exitCode);
+}
+
 TEST_F(LumconvFiles, EveryFailureSaysWhy) {
   std::string ring = Slurp(kSample);
   ASSERT_GT(ring.size(), 1000u);

@@ -6,8 +6,11 @@
 #include <cstdlib>
 #include <typeinfo>
 
+#include "ImageFiles.h"
 #include "OutputFile.h"
 
+#include "lum/Font/LData_Font.h"
+#include "lum/Font/LFontAtlas.h"
 #include "lum/LLoader.h"
 #include "lum/Map/LData_Map.h"
 #include "lum/Model/LData_Model.h"
@@ -93,4 +96,28 @@ bool DecodeSound(kor::IFileSystem& files, kor::IInputStream& stream, const std::
       files, out,
       [&](kor::IOutputStream& file) { return WriteBytes(file, sound.samples, sound.sampleByteNum); },
       error);
+}
+
+bool IsFont(kor::IInputStream& stream) { return FindLoader(lum::GetFontLoaderTable(), stream) != nullptr; }
+
+bool PrintFontInfo(kor::IInputStream& stream) {
+  lum::LLoader_Font* loader = FindLoader(lum::GetFontLoaderTable(), stream);
+  lum::LData_Font font;
+  if (!loader || !loader->ReadInfo(stream, font, nullptr)) return false;
+  std::printf("loader=%s family=\"%s\" style=\"%s\" glyphs=%d unitsPerEm=%d\n", ClassNameOf(*loader).c_str(),
+              font.family.GetText(), font.style.GetText(), font.glyphCount, font.unitsPerEm);
+  return true;
+}
+
+bool DecodeFont(kor::IFileSystem& files, kor::IInputStream& stream, const std::string& out, const std::string& text,
+                int pixelSize, std::string& error) {
+  lum::LLoader_Font* loader = FindLoader(lum::GetFontLoaderTable(), stream);
+  lum::LData_Font font;
+  lum::LFontAtlas atlas;
+  if (!loader || !loader->Read(stream, font, nullptr)) return false;
+  if (!lum::RenderFontAtlas(font, text.c_str(), pixelSize, atlas)) {
+    error = "cannot draw the atlas";
+    return false;
+  }
+  return WriteRecordFile(files, atlas.image, out, error);
 }
