@@ -44,8 +44,9 @@ enum {
   LITERAL_TABLE_SIZE = (1 << LITERAL_BITS) + 288 * (1 << (15 - LITERAL_BITS)),
   DISTANCE_TABLE_SIZE = (1 << DISTANCE_BITS) + 32 * (1 << (15 - DISTANCE_BITS)),
   CODE_LENGTH_TABLE_SIZE = 1 << CODE_LENGTH_BITS,
-  // The hot loop writes at most a longest match plus 31 bytes of overshoot,
-  // or 64 bytes for a shorter one.
+  LITERAL_MASK = (1 << LITERAL_BITS) - 1,
+  // The hot loop writes at most a longest match plus 63 bytes of overshoot
+  // (a run of one byte), or 64 bytes for a shorter match.
   FAST_OUTPUT_ROOM = 258 + 64,
 };
 
@@ -223,11 +224,17 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots,
   }
 }
 
+// The entry of a code that the main-table entry link continues in a
+// subtable, for the same bits.
+KOR_HOT_INLINE uint32_t SubtableEntry(const uint32_t* table, int mainBits, uint32_t link,
+                                      uint64_t bits) {
+  return table[(link >> 16) + ((bits >> mainBits) & ((1u << ((link >> 8) & 15)) - 1))];
+}
+
 // The entry for the bits at the bottom of the buffer (at least 15 of them).
 KOR_HOT_INLINE uint32_t LookUp(const uint32_t* table, int mainBits, uint64_t bits) {
   uint32_t entry = table[bits & ((1u << mainBits) - 1)];
-  if (entry & ENTRY_SUBTABLE)
-    entry = table[(entry >> 16) + ((bits >> mainBits) & ((1u << ((entry >> 8) & 15)) - 1))];
+  if (entry & ENTRY_SUBTABLE) entry = SubtableEntry(table, mainBits, entry, bits);
   return entry;
 }
 
@@ -326,6 +333,18 @@ void BuildFixedTables(Workspace& workspace) {
   BuildLookup(workspace.m_distance, DISTANCE_BITS, slots, DistanceEntry);
 }
 
+// The fixed code's tables are the same for every stream: built once for the
+// process (the initialisation of a local static is thread-safe), so that a
+// short fixed-code stream costs no table build and no workspace.
+const Workspace& FixedTables() {
+  static const Workspace* const tables = [] {
+    static Workspace built;
+    BuildFixedTables(built);
+    return &built;
+  }();
+  return *tables;
+}
+
 bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
                        Workspace& workspace) {
   reader.Refill();
@@ -418,47 +437,64 @@ KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& w
       unsigned char* const outEnd = base + output.m_arrayMax;
       bool failed = false;
       bool done = false;
-      if (end - next >= 8 && outEnd - out >= FAST_OUTPUT_ROOM) {
-        bits |= Load64(next) << count;
-        next += (63 - count) >> 3;
+      // The loop runs while 8 input bytes and a longest match of output
+      // room are left. Its count takes whole entries off: only the low six
+      // bits, which stay right because entries consume at most 28 bits,
+      // hold the number of bits.
+      const bool fast = end - next >= 8 && outEnd - out >= FAST_OUTPUT_ROOM;
+      const unsigned char* const inFastEnd = fast ? end - 7 : next;
+      unsigned char* const outFastEnd = fast ? outEnd - (FAST_OUTPUT_ROOM - 1) : out;
+      if (fast) {
+        bits |= Load64(next) << (count & 63);
+        next += 7 - ((count >> 3) & 7);
         count |= 56;
       }
-      // Each round starts with at least 56 bits and the entry for the
-      // lowest of them looked up; a refill adds bits above the ones the
-      // entry was read from, so the entry stays valid across it.
-      uint32_t entry = LookUp(literalTable, LITERAL_BITS, bits);
-      while (end - next >= 8 && outEnd - out >= FAST_OUTPUT_ROOM) {
+      // Each round starts with at least 56 bits and the main-table entry
+      // for the lowest of them looked up. A refill loads 8 whole bytes, so
+      // all 64 bits of the buffer are input even where the count ends: a
+      // look-up may use the bits beyond the count (at least 16 are left
+      // after a match, 19 after three literals) before the refill that
+      // counts them, which ORs the same bits in again, and need not wait
+      // for it.
+      // Literals, the most frequent symbols, are tested for before a link
+      // to a subtable is followed.
+      uint32_t entry = literalTable[bits & LITERAL_MASK];
+      while (next < inFastEnd && out < outFastEnd) {
         if (entry & ENTRY_LITERAL) {
           // 56 bits cover three literals of up to 15 bits each.
-          bits >>= entry & 0xFF;
-          count -= entry & 0xFF;
+          bits >>= entry & 63;
+          count -= entry;
           *out++ = static_cast<unsigned char>(entry >> 16);
-          entry = LookUp(literalTable, LITERAL_BITS, bits);
+          entry = literalTable[bits & LITERAL_MASK];
           if (entry & ENTRY_LITERAL) {
-            bits >>= entry & 0xFF;
-            count -= entry & 0xFF;
+            bits >>= entry & 63;
+            count -= entry;
             *out++ = static_cast<unsigned char>(entry >> 16);
-            entry = LookUp(literalTable, LITERAL_BITS, bits);
+            entry = literalTable[bits & LITERAL_MASK];
             if (entry & ENTRY_LITERAL) {
-              bits >>= entry & 0xFF;
-              count -= entry & 0xFF;
+              bits >>= entry & 63;
+              count -= entry;
               *out++ = static_cast<unsigned char>(entry >> 16);
-              bits |= Load64(next) << count;
-              next += (63 - count) >> 3;
+              entry = literalTable[bits & LITERAL_MASK];
+              bits |= Load64(next) << (count & 63);
+              next += 7 - ((count >> 3) & 7);
               count |= 56;
-              entry = LookUp(literalTable, LITERAL_BITS, bits);
               continue;
             }
           }
-          bits |= Load64(next) << count;
-          next += (63 - count) >> 3;
+          bits |= Load64(next) << (count & 63);
+          next += 7 - ((count >> 3) & 7);
           count |= 56;
           continue;
         }
+        if (entry & ENTRY_SUBTABLE) {
+          entry = SubtableEntry(literalTable, LITERAL_BITS, entry, bits);
+          if (entry & ENTRY_LITERAL) continue;
+        }
         if (!(entry & ENTRY_MATCH)) {
           if (entry & ENTRY_END) {
-            bits >>= entry & 0xFF;
-            count -= entry & 0xFF;
+            bits >>= entry & 63;
+            count -= entry;
             done = true;
           } else {
             failed = true;
@@ -468,21 +504,21 @@ KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& w
         // Length code and extra bits take at most 20 bits, the distance
         // code and extra bits at most 28: 48 of the 56.
         unsigned matchLength = MatchValue(entry, bits);
-        bits >>= entry & 0xFF;
-        count -= entry & 0xFF;
+        bits >>= entry & 63;
+        count -= entry;
         entry = LookUp(distanceTable, DISTANCE_BITS, bits);
         if (!(entry & ENTRY_MATCH)) {
           failed = true;
           break;
         }
         unsigned distance = MatchValue(entry, bits);
-        bits >>= entry & 0xFF;
-        count -= entry & 0xFF;
-        // The next round's refill and look-up do not depend on the copy.
-        bits |= Load64(next) << count;
-        next += (63 - count) >> 3;
+        bits >>= entry & 63;
+        count -= entry;
+        // The next round's look-up and refill do not depend on the copy.
+        entry = literalTable[bits & LITERAL_MASK];
+        bits |= Load64(next) << (count & 63);
+        next += 7 - ((count >> 3) & 7);
         count |= 56;
-        entry = LookUp(literalTable, LITERAL_BITS, bits);
         if (distance > static_cast<unsigned>(out - base)) {
           failed = true;
           break;
@@ -534,11 +570,15 @@ KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& w
             out += distance;
           } while (out < matchEnd);
         } else if (distance == 1) {
+          // Runs are long: 64 bytes a round keep the rounds few.
           unsigned char run[16];
           std::memset(run, *from, 16);
           do {
             Copy16(out, run);
-            out += 16;
+            Copy16(out + 16, run);
+            Copy16(out + 32, run);
+            Copy16(out + 48, run);
+            out += 64;
           } while (out < matchEnd);
         } else {
           // Distances 2 to 7: 16 bytes of the repeating pattern are built
@@ -550,14 +590,15 @@ KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& w
           const unsigned step = 16 / distance * distance;
           do {
             Copy16(out, pattern);
-            out += step;
+            Copy16(out + step, pattern);
+            out += 2 * step;
           } while (out < matchEnd);
         }
         out = matchEnd;
       }
       reader.m_next = next;
       reader.m_bits = bits;
-      reader.m_count = count;
+      reader.m_count = fast ? count & 63 : count;
       length = static_cast<int>(out - base);
       if (failed) return BLOCK_BROKEN;
       if (done) return BLOCK_DONE;
@@ -690,7 +731,6 @@ InflateResult DecompressAtMost(const UArray<unsigned char>& input, DecompressorP
 
   BitReader reader{input.GetData(), input.GetData() + inputLength, 0, 0, 0};
   WorkspaceHolder workspace;
-  enum { TABLES_NONE, TABLES_FIXED, TABLES_DYNAMIC } tables = TABLES_NONE;
   int length = 0;
   InflateResult result = INFLATE_BROKEN;
   for (;;) {
@@ -702,15 +742,13 @@ InflateResult DecompressAtMost(const UArray<unsigned char>& input, DecompressorP
     if (type == 0) {
       end = CopyStored(reader, output, length, limit);
     } else {
-      Workspace& tablesOf = *workspace.Get();
-      if (type == 1) {
-        if (tables != TABLES_FIXED) BuildFixedTables(tablesOf);
-        tables = TABLES_FIXED;
-      } else {
-        tables = TABLES_DYNAMIC;
-        if (!ReadDynamicHeader(reader, policy, tablesOf)) break;
+      const Workspace* tables = &FixedTables();
+      if (type == 2) {
+        Workspace& dynamic = *workspace.Get();
+        if (!ReadDynamicHeader(reader, policy, dynamic)) break;
+        tables = &dynamic;
       }
-      end = DecodeHuffmanBlock(reader, tablesOf, output, length, limit);
+      end = DecodeHuffmanBlock(reader, *tables, output, length, limit);
     }
     if (end == BLOCK_FULL) result = INFLATE_FULL;
     if (end != BLOCK_DONE) break;
