@@ -69,13 +69,24 @@ KOR_HOT_INLINE void Copy16(unsigned char* to, const unsigned char* from) {
   std::memcpy(to, block, 16);
 }
 
-inline uint32_t ReverseBits(uint32_t code, int length) {
-  uint32_t reversed = 0;
-  for (int i = 0; i < length; ++i) {
-    reversed = (reversed << 1) | (code & 1);
-    code >>= 1;
+// Bytes with their bits in reverse order, for the table builds.
+struct ByteReversal {
+  unsigned char m_bytes[256];
+  constexpr ByteReversal() : m_bytes() {
+    for (int b = 0; b < 256; ++b) {
+      int reversed = 0;
+      for (int i = 0; i < 8; ++i) reversed |= ((b >> i) & 1) << (7 - i);
+      m_bytes[b] = static_cast<unsigned char>(reversed);
+    }
   }
-  return reversed;
+};
+constexpr ByteReversal g_byteReversal;
+
+// The low length bits of code (length at most 16) in reverse order.
+inline uint32_t ReverseBits(uint32_t code, int length) {
+  uint32_t reversed16 = (static_cast<uint32_t>(g_byteReversal.m_bytes[code & 0xFF]) << 8) |
+                        g_byteReversal.m_bytes[(code >> 8) & 0xFF];
+  return reversed16 >> (16 - length);
 }
 
 // Bits are taken from the least significant end. Past the end of the input
@@ -160,10 +171,11 @@ uint32_t CodeLengthEntry(int symbol) { return ENTRY_LITERAL | (static_cast<uint3
 // the canonical codes of slots (SLOT_COUNT of them). Codes whose value does
 // not fit their length (an over-subscribed set) can never be read and get no
 // entry; codes of an incomplete set that are left over stay 0.
-void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots,
-                 uint32_t (*entryOf)(int)) {
+// A complete set fills every entry; only an incomplete one has its tables
+// cleared first.
+template <uint32_t (*entryOf)(int)>
+void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots) {
   const uint32_t mainSize = 1u << mainBits;
-  std::memset(table, 0, mainSize * sizeof(uint32_t));
 
   // The readable codes in canonical order: left-aligned they increase, so
   // the long codes sharing a main-table prefix are neighbours.
@@ -173,14 +185,18 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots,
     int symbol;
   } codes[288];
   int codeCount = 0;
+  uint32_t kraftSum = 0;  // in units of 2^-15; 2^15 for a complete set
   for (int length = 1; length <= DecompressorPolicy_Deflate::MAX_CODE_LENGTH; ++length) {
     const HuffmanLengthSlot& slot = slots[length - 1];
     for (int i = 0; i < slot.m_count && codeCount < 288; ++i) {
       uint32_t code = static_cast<uint32_t>(slot.m_firstCode) + static_cast<uint32_t>(i);
       if (code >= (1u << length)) break;
       codes[codeCount++] = Code{code, length, slot.m_symbols[i]};
+      kraftSum += 1u << (DecompressorPolicy_Deflate::MAX_CODE_LENGTH - length);
     }
   }
+  const bool complete = kraftSum == 1u << DecompressorPolicy_Deflate::MAX_CODE_LENGTH;
+  if (!complete) std::memset(table, 0, mainSize * sizeof(uint32_t));
 
   uint32_t nextSubtable = mainSize;
   uint32_t subtable = 0;
@@ -212,7 +228,7 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots,
       subtableBits = codes[last].length - mainBits;
       subtable = nextSubtable;
       nextSubtable += 1u << subtableBits;
-      std::memset(table + subtable, 0, (1u << subtableBits) * sizeof(uint32_t));
+      if (!complete) std::memset(table + subtable, 0, (1u << subtableBits) * sizeof(uint32_t));
       table[ReverseBits(prefix, mainBits)] = ENTRY_SUBTABLE |
                                              (static_cast<uint32_t>(subtableBits) << 8) |
                                              (subtable << 16) | static_cast<uint32_t>(mainBits);
@@ -246,8 +262,9 @@ KOR_HOT_INLINE unsigned MatchValue(uint32_t entry, uint64_t bits) {
 }
 
 // How a block (or the whole stream) ended: its end-of-block code was read,
-// the data is malformed, or the output reached its limit with more to come.
-enum BlockEnd { BLOCK_DONE, BLOCK_BROKEN, BLOCK_FULL };
+// the data is malformed, or the output reached its limit with more to come;
+// or that it goes on.
+enum BlockEnd { BLOCK_DONE, BLOCK_BROKEN, BLOCK_FULL, BLOCK_GOING_ON };
 
 // The capacity that follows a full one: twice as much, rounded up to a
 // multiple of 64, but never beyond the limit. Doubling goes on all the way
@@ -325,12 +342,12 @@ void BuildFixedTables(Workspace& workspace) {
   for (int s = 280; s < 288; ++s) symbols[used++] = s;
   slots[8] = HuffmanLengthSlot{112, 400, 511, symbols + used};
   for (int s = 144; s < 256; ++s) symbols[used++] = s;
-  BuildLookup(workspace.m_literal, LITERAL_BITS, slots, LiteralEntry);
+  BuildLookup<LiteralEntry>(workspace.m_literal, LITERAL_BITS, slots);
 
   std::memset(slots, 0, sizeof(slots));
   slots[4] = HuffmanLengthSlot{32, 0, 31, symbols + used};
   for (int s = 0; s < 32; ++s) symbols[used++] = s;
-  BuildLookup(workspace.m_distance, DISTANCE_BITS, slots, DistanceEntry);
+  BuildLookup<DistanceEntry>(workspace.m_distance, DISTANCE_BITS, slots);
 }
 
 // The fixed code's tables are the same for every stream: built once for the
@@ -376,7 +393,7 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
     slot.m_lastCode = code - 1;
     code <<= 1;
   }
-  BuildLookup(workspace.m_codeLength, CODE_LENGTH_BITS, slots, CodeLengthEntry);
+  BuildLookup<CodeLengthEntry>(workspace.m_codeLength, CODE_LENGTH_BITS, slots);
 
   // The literal/length and distance lengths form one sequence.
   unsigned char lengths[288 + 32];
@@ -412,9 +429,45 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
   DecompressorPolicy_Deflate::BuildSlots(policy.m_literalSlots, lengths, literalCount);
   DecompressorPolicy_Deflate::BuildSlots(policy.m_distanceSlots, lengths + literalCount,
                                          distanceCount);
-  BuildLookup(workspace.m_literal, LITERAL_BITS, policy.m_literalSlots, LiteralEntry);
-  BuildLookup(workspace.m_distance, DISTANCE_BITS, policy.m_distanceSlots, DistanceEntry);
+  BuildLookup<LiteralEntry>(workspace.m_literal, LITERAL_BITS, policy.m_literalSlots);
+  BuildLookup<DistanceEntry>(workspace.m_distance, DISTANCE_BITS, policy.m_distanceSlots);
   return true;
+}
+
+// Decodes one symbol, checking every read and write: BLOCK_GOING_ON when
+// the block goes on.
+KOR_HOT_INLINE BlockEnd DecodeOneSymbol(BitReader& reader, const Workspace& workspace,
+                                        UArray<unsigned char>& output, int& length, int64_t limit) {
+  reader.Refill();
+  uint32_t entry = LookUp(workspace.m_literal, LITERAL_BITS, reader.m_bits);
+  if (entry & ENTRY_LITERAL) {
+    reader.Drop(entry & 0xFF);
+    if (reader.Overrun()) return BLOCK_BROKEN;
+    if (!ReserveByteByByte(output, length, int64_t(length) + 1, limit)) return BLOCK_FULL;
+    output.m_array[length++] = static_cast<unsigned char>(entry >> 16);
+    return BLOCK_GOING_ON;
+  }
+  if (!(entry & ENTRY_MATCH)) {
+    if (!(entry & ENTRY_END)) return BLOCK_BROKEN;
+    reader.Drop(entry & 0xFF);
+    return reader.Overrun() ? BLOCK_BROKEN : BLOCK_DONE;
+  }
+  unsigned matchLength = MatchValue(entry, reader.m_bits);
+  reader.Drop(entry & 0xFF);
+  reader.Refill();
+  entry = LookUp(workspace.m_distance, DISTANCE_BITS, reader.m_bits);
+  if (!(entry & ENTRY_MATCH)) return BLOCK_BROKEN;
+  unsigned distance = MatchValue(entry, reader.m_bits);
+  reader.Drop(entry & 0xFF);
+  if (reader.Overrun()) return BLOCK_BROKEN;
+  if (distance > static_cast<unsigned>(length)) return BLOCK_BROKEN;
+  // A match that runs past the limit fills the output up to it.
+  bool full = int64_t(length) + matchLength > limit;
+  if (full) matchLength = static_cast<unsigned>(limit - length);
+  if (!ReserveByteByByte(output, length, int64_t(length) + matchLength, limit)) return BLOCK_FULL;
+  CopyMatch(output.m_array + length, distance, matchLength);
+  length += static_cast<int>(matchLength);
+  return full ? BLOCK_FULL : BLOCK_GOING_ON;
 }
 
 // Decodes symbols up to the end of the block, or until the output reaches
@@ -604,37 +657,18 @@ KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& w
       if (done) return BLOCK_DONE;
     }
 
-    // One symbol, carefully.
-    reader.Refill();
-    uint32_t entry = LookUp(literalTable, LITERAL_BITS, reader.m_bits);
-    if (entry & ENTRY_LITERAL) {
-      reader.Drop(entry & 0xFF);
-      if (reader.Overrun()) return BLOCK_BROKEN;
-      if (!ReserveByteByByte(output, length, int64_t(length) + 1, limit)) return BLOCK_FULL;
-      output.m_array[length++] = static_cast<unsigned char>(entry >> 16);
-      continue;
-    }
-    if (!(entry & ENTRY_MATCH)) {
-      if (!(entry & ENTRY_END)) return BLOCK_BROKEN;
-      reader.Drop(entry & 0xFF);
-      return reader.Overrun() ? BLOCK_BROKEN : BLOCK_DONE;
-    }
-    unsigned matchLength = MatchValue(entry, reader.m_bits);
-    reader.Drop(entry & 0xFF);
-    reader.Refill();
-    entry = LookUp(distanceTable, DISTANCE_BITS, reader.m_bits);
-    if (!(entry & ENTRY_MATCH)) return BLOCK_BROKEN;
-    unsigned distance = MatchValue(entry, reader.m_bits);
-    reader.Drop(entry & 0xFF);
-    if (reader.Overrun()) return BLOCK_BROKEN;
-    if (distance > static_cast<unsigned>(length)) return BLOCK_BROKEN;
-    // A match that runs past the limit fills the output up to it.
-    bool full = int64_t(length) + matchLength > limit;
-    if (full) matchLength = static_cast<unsigned>(limit - length);
-    if (!ReserveByteByByte(output, length, int64_t(length) + matchLength, limit)) return BLOCK_FULL;
-    CopyMatch(output.m_array + length, distance, matchLength);
-    length += static_cast<int>(matchLength);
-    if (full) return BLOCK_FULL;
+    // One symbol at a time, carefully, until the hot loop can take over.
+    // The state is in locals, which the output's bytes cannot alias.
+    BitReader careful = reader;
+    int carefulLength = length;
+    BlockEnd end;
+    do {
+      end = DecodeOneSymbol(careful, workspace, output, carefulLength, limit);
+    } while (end == BLOCK_GOING_ON &&
+             (careful.m_end - careful.m_next < 8 || output.m_arrayMax - carefulLength < FAST_OUTPUT_ROOM));
+    reader = careful;
+    length = carefulLength;
+    if (end != BLOCK_GOING_ON) return end;
   }
 }
 
