@@ -578,24 +578,9 @@ KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& w
         }
         const unsigned char* from = out - distance;
         unsigned char* const matchEnd = out + matchLength;
-        // Most matches are short: their first 32 or 64 bytes are copied
-        // without a loop whose end would be mispredicted.
-        if (distance >= 64) {
-          Copy16(out, from);
-          Copy16(out + 16, from + 16);
-          Copy16(out + 32, from + 32);
-          Copy16(out + 48, from + 48);
-          if (matchLength > 64) {
-            out += 64;
-            from += 64;
-            do {
-              Copy16(out, from);
-              Copy16(out + 16, from + 16);
-              out += 32;
-              from += 32;
-            } while (out < matchEnd);
-          }
-        } else if (distance >= 32) {
+        // Most matches are short: their first 32 bytes are copied without a
+        // loop whose end would be mispredicted.
+        if (distance >= 32) {
           Copy16(out, from);
           Copy16(out + 16, from + 16);
           if (matchLength > 32) {
