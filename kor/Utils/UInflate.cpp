@@ -89,6 +89,25 @@ inline uint32_t ReverseBits(uint32_t code, int length) {
   return reversed16 >> (16 - length);
 }
 
+// For matches at distances 2 to 7: where each of 8 bytes of the repeating
+// pattern comes from, and the largest multiple of the distance up to 8.
+// Building the pattern takes a fixed number of steps and no division: such
+// matches are frequent in pixels of 3 and 4 bytes.
+struct ShortPatterns {
+  struct Row {
+    unsigned char m_index[8];
+    unsigned char m_step;
+  };
+  Row m_rows[8];
+  constexpr ShortPatterns() : m_rows() {
+    for (int distance = 1; distance < 8; ++distance) {
+      for (int i = 0; i < 8; ++i) m_rows[distance].m_index[i] = static_cast<unsigned char>(i % distance);
+      m_rows[distance].m_step = static_cast<unsigned char>(8 / distance * distance);
+    }
+  }
+};
+constexpr ShortPatterns g_shortPatterns;
+
 // Bits are taken from the least significant end. Past the end of the input
 // the buffer is padded with zero bytes that are counted, so that a stream
 // which needs them is recognised as cut short.
@@ -619,16 +638,16 @@ KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& w
             out += 64;
           } while (out < matchEnd);
         } else {
-          // Distances 2 to 7: 16 bytes of the repeating pattern are built
+          // Distances 2 to 7: 8 bytes of the repeating pattern are built
           // once and stored at steps of the largest multiple of the
           // distance that fits, without reading the output again.
-          unsigned char pattern[16];
-          for (unsigned i = 0; i < distance; ++i) pattern[i] = from[i];
-          for (unsigned i = distance; i < 16; ++i) pattern[i] = pattern[i - distance];
-          const unsigned step = 16 / distance * distance;
+          const ShortPatterns::Row& row = g_shortPatterns.m_rows[distance];
+          unsigned char pattern[8];
+          for (unsigned i = 0; i < 8; ++i) pattern[i] = from[row.m_index[i]];
+          const unsigned step = row.m_step;
           do {
-            Copy16(out, pattern);
-            Copy16(out + step, pattern);
+            std::memcpy(out, pattern, 8);
+            std::memcpy(out + step, pattern, 8);
             out += 2 * step;
           } while (out < matchEnd);
         }
