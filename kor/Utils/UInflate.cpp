@@ -236,11 +236,13 @@ KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& w
           count |= 56;
           continue;
         }
-        if (entry & ENTRY_SUBTABLE) {
-          entry = SubtableEntry(literalTable, LITERAL_BITS, entry, bits);
-          if (entry & ENTRY_LITERAL) continue;
-        }
+        // The rare kinds (subtable links, the end of the block, codes
+        // without symbol) are told apart off the path of a match.
         if (!(entry & ENTRY_MATCH)) {
+          if (entry & ENTRY_SUBTABLE) {
+            entry = SubtableEntry(literalTable, LITERAL_BITS, entry, bits);
+            if (entry & (ENTRY_LITERAL | ENTRY_MATCH)) continue;
+          }
           if (entry & ENTRY_END) {
             bits >>= entry & 63;
             count -= entry;
@@ -255,10 +257,13 @@ KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& w
         unsigned matchLength = MatchValue(entry, bits);
         bits >>= entry & 63;
         count -= entry;
-        entry = LookUp(distanceTable, DISTANCE_BITS, bits);
+        entry = distanceTable[bits & ((1u << DISTANCE_BITS) - 1)];
         if (!(entry & ENTRY_MATCH)) {
-          failed = true;
-          break;
+          if (entry & ENTRY_SUBTABLE) entry = SubtableEntry(distanceTable, DISTANCE_BITS, entry, bits);
+          if (!(entry & ENTRY_MATCH)) {
+            failed = true;
+            break;
+          }
         }
         unsigned distance = MatchValue(entry, bits);
         bits >>= entry & 63;
