@@ -150,6 +150,18 @@ class BitWriter {
     else Code(0xC0 + symbol - 280, 8);
   }
   void FixedDistance(int code) { Code(static_cast<uint32_t>(code), 5); }
+  // A match of length 3 to 258 at distance 1 to 32768 in the fixed code.
+  void FixedMatch(unsigned length, unsigned distance) {
+    int row = 0;
+    while (kor::g_deflateLengthTable[row][2] < length || (row == 27 && length == 258)) ++row;
+    FixedLiteral(257 + row);
+    Bits(length - kor::g_deflateLengthTable[row][1], static_cast<int>(kor::g_deflateLengthTable[row][0]));
+    int code = 0;
+    while (kor::g_deflateDistanceTable[code][2] < distance) ++code;
+    FixedDistance(code);
+    Bits(distance - kor::g_deflateDistanceTable[code][1],
+         static_cast<int>(kor::g_deflateDistanceTable[code][0]));
+  }
 
   const Bytes& Data() const { return m_bytes; }
   int BitIndex() const { return m_bit; }

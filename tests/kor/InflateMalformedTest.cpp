@@ -116,6 +116,35 @@ TEST(InflateMalformed, DistancesBeforeTheOutputAreRefused) {
   EXPECT_TRUE(Inflate(long1).ok);
 }
 
+// A longest match that reaches back exactly to the first byte, with enough
+// stream after it for the hot loop, in each of the copy's distance classes;
+// one byte further back is refused.
+TEST(InflateMalformed, MatchesReachingTheFirstByteAndNoFurther) {
+  for (unsigned distance : {1u, 2u, 3u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 32u, 33u, 63u, 64u, 65u,
+                            300u, 32767u, 32768u}) {
+    const Bytes prefix = RandomBytes(distance, distance);
+    for (unsigned reach : {distance, distance + 1}) {
+      if (reach > 32768) continue;
+      BitWriter writer;
+      writer.Header(true, 1);
+      for (unsigned char c : prefix) writer.FixedLiteral(c);
+      writer.FixedMatch(258, reach);
+      for (int i = 0; i < 400; ++i) writer.FixedLiteral('z');
+      writer.FixedLiteral(256);
+      Inflated result = Inflate(writer.Data());
+      if (reach == distance) {
+        Bytes expected;
+        ASSERT_TRUE(ZlibInflate(writer.Data(), -15, expected)) << distance;
+        EXPECT_TRUE(result.ok) << distance;
+        EXPECT_TRUE(result.output == expected) << distance;
+      } else {
+        EXPECT_FALSE(result.ok) << distance;
+        EXPECT_TRUE(result.output == prefix) << distance;
+      }
+    }
+  }
+}
+
 TEST(InflateMalformed, DistanceBeyondTheOutputInTheMiddleOfALongStream) {
   // 2000 literals, then a match at distance 3000.
   BitWriter writer;

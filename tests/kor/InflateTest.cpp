@@ -339,17 +339,6 @@ TEST(InflateBlocks, EveryLengthAndDistanceAgreesWithZlib) {
 // Matches of every short distance with lengths around the sizes the copy
 // works in, between random literals: what zlib reads from the stream.
 TEST(InflateBlocks, ShortDistancesWithManyLengthsAgreeWithZlib) {
-  auto put = [](BitWriter& writer, unsigned length, unsigned distance) {
-    int row = 0;
-    while (kor::g_deflateLengthTable[row][2] < length || (row == 27 && length == 258)) ++row;
-    writer.FixedLiteral(257 + row);
-    writer.Bits(length - kor::g_deflateLengthTable[row][1], static_cast<int>(kor::g_deflateLengthTable[row][0]));
-    int code = 0;
-    while (kor::g_deflateDistanceTable[code][2] < distance) ++code;
-    writer.FixedDistance(code);
-    writer.Bits(distance - kor::g_deflateDistanceTable[code][1],
-                static_cast<int>(kor::g_deflateDistanceTable[code][0]));
-  };
   BitWriter writer;
   writer.Header(true, 1);
   Bytes noise = RandomBytes(5000, 21);
@@ -358,7 +347,7 @@ TEST(InflateBlocks, ShortDistancesWithManyLengthsAgreeWithZlib) {
   for (unsigned distance = 1; distance <= 80; ++distance)
     for (unsigned length : {3u, 4u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 32u, 33u, 40u, 63u, 64u, 65u,
                             100u, 257u, 258u}) {
-      put(writer, length, distance);
+      writer.FixedMatch(length, distance);
       writer.FixedLiteral(noise[next++ % noise.size()]);
     }
   writer.FixedLiteral(256);
@@ -457,6 +446,52 @@ TEST(InflateBlocks, OverSubscribedCodesDecodeThroughTheCodesThatFit) {
   Inflated result = Inflate(writer.Data());
   EXPECT_TRUE(result.ok);
   EXPECT_EQ((Bytes{'a', 'b', 'b'}), result.output);
+}
+
+// A block's tables hold its own codes only: a code the block before gave a
+// symbol (a short one in the main table, a long one in a subtable) and this
+// block leaves unused is refused.
+TEST(InflateTables, CodesTheNextBlockLeavesUnusedAreRefused) {
+  std::vector<int> shortCodes(257, 0), longCodes(257, 0);
+  shortCodes['a'] = shortCodes['b'] = shortCodes['c'] = shortCodes[256] = 2;
+  Bytes letters;
+  for (int length = 1; length <= 14; ++length) {
+    longCodes['A' + length - 1] = length;
+    letters.push_back(static_cast<unsigned char>('A' + length - 1));
+  }
+  longCodes['Z'] = longCodes[256] = 15;
+  struct Case {
+    const char* what;
+    std::vector<int> complete;
+    int dropped;        // its code is the one left unused next
+    Bytes first, next;  // literals written in each block
+    uint32_t unused;
+    int unusedLength;
+  };
+  Bytes lettersAndZ = letters;
+  lettersAndZ.push_back('Z');
+  const Case cases[] = {
+      {"main table", shortCodes, 'b', Bytes{'b', 'c'}, Bytes{'a'}, 3, 2},
+      {"subtable", longCodes, 'Z', lettersAndZ, letters, 0x7FFF, 15},
+  };
+  for (const Case& c : cases) {
+    std::vector<int> incomplete = c.complete;
+    incomplete[c.dropped] = 0;
+    std::vector<int> distance(1, 0);
+    BitWriter writer;
+    DynamicCodes first = DynamicHeader(writer, false, c.complete, distance);
+    for (unsigned char literal : c.first) first.Literal(writer, literal);
+    first.Literal(writer, 256);
+    DynamicCodes next = DynamicHeader(writer, true, incomplete, distance);
+    for (unsigned char literal : c.next) next.Literal(writer, literal);
+    writer.Code(c.unused, c.unusedLength);
+    next.Literal(writer, 256);
+    Inflated result = Inflate(writer.Data());
+    EXPECT_FALSE(result.ok) << c.what;
+    Bytes expected = c.first;
+    expected.insert(expected.end(), c.next.begin(), c.next.end());
+    EXPECT_TRUE(result.output == expected) << c.what;
+  }
 }
 
 // The object's slots describe the last dynamic block's codes; each block
