@@ -46,7 +46,7 @@ bool DecodeJngAlpha(const LLoader_Image_JNG::JngHeader& header, const LJngStream
   alpha.SetImageData(new LData_ImagePart(width, height));
   bool decoded;
   if (header.alphaCompressionMethod == LLoader_Image_JNG::ALPHA_COMPRESSION_DEFLATE) {
-    decoded = DecodeDeflatedAlpha(header, streams.alphaArray, streamName, alpha);
+    decoded = DecodeDeflatedAlpha(header, streams.AlphaArray(), streamName, alpha);
   } else if (header.alphaCompressionMethod == LLoader_Image_JNG::ALPHA_COMPRESSION_JPEG) {
     decoded = DecodeJpegAlpha(streams, streamName, width, height, alpha);
   } else {

@@ -61,17 +61,33 @@ void Copy(const kor::UArray<unsigned char>& file, StreamKind wanted, uint64_t si
   });
 }
 
+// The stream's bytes at the start of file, which afterwards holds only
+// them. Each chunk's data moves towards the start, past the frames before
+// it: no byte moves onto a chunk the walk has yet to read.
+void GatherIntoFile(kor::UArray<unsigned char>& file, StreamKind wanted, uint64_t size) {
+  int gathered = 0;
+  WalkChunks(file, [&](StreamKind kind, const unsigned char* data, uint32_t length) {
+    if (kind != wanted || length == 0) return;
+    std::memmove(file.GetData() + gathered, data, length);
+    gathered += static_cast<int>(length);
+  });
+  file.Erase(static_cast<int>(size), file.GetNum() - static_cast<int>(size));
+}
+
 }  // namespace
 
-bool LJngStreams::Gather(const kor::UArray<unsigned char>& file, AlphaUse alphaUse) {
+bool LJngStreams::Gather(kor::UArray<unsigned char>& file, AlphaUse alphaUse) {
   StreamExtent colourExtent, alphaExtent;
   bool whole = WalkChunks(file, [&](StreamKind kind, const unsigned char* data, uint32_t length) {
     (kind == COLOUR_STREAM ? colourExtent : alphaExtent).Take(data, length);
   });
   if (!whole) return false;
+  // An alpha that must be an array is gathered into the file's own bytes
+  // when the colour stream is the smaller one to copy out of the way.
+  bool alphaIntoFile = alphaUse == ALPHA_AS_ARRAY && alphaExtent.size > colourExtent.size;
   // Both streams lie inside the file, whose size fits an array.
   colourSize = static_cast<size_t>(colourExtent.size);
-  if (colourExtent.chunks > 1) {
+  if (colourExtent.chunks > 1 || alphaIntoFile) {
     Copy(file, COLOUR_STREAM, colourExtent.size, m_colourCopy);
     colour = m_colourCopy.GetData();
   } else {
@@ -79,12 +95,16 @@ bool LJngStreams::Gather(const kor::UArray<unsigned char>& file, AlphaUse alphaU
   }
   if (alphaUse == ALPHA_UNUSED) return true;
   alphaSize = static_cast<size_t>(alphaExtent.size);
-  if (alphaUse == ALPHA_AS_ARRAY || alphaExtent.chunks > 1) {
-    Copy(file, ALPHA_STREAM, alphaExtent.size, alphaArray);
-    alpha = alphaArray.GetData();
+  if (alphaIntoFile) {
+    GatherIntoFile(file, ALPHA_STREAM, alphaExtent.size);
+    m_alphaArray = &file;
+  } else if (alphaUse == ALPHA_AS_ARRAY || alphaExtent.chunks > 1) {
+    Copy(file, ALPHA_STREAM, alphaExtent.size, m_alphaCopy);
   } else {
     alpha = alphaExtent.first;
+    return true;
   }
+  alpha = m_alphaArray->GetData();
   return true;
 }
 

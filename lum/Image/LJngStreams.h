@@ -1,7 +1,7 @@
 // The colour and alpha streams of a JNG file, gathered from its chunks. A
 // stream that lies in one chunk is used where it lies in the file's bytes;
-// only a stream spread over several chunks is copied, into an array of
-// exactly its size.
+// a stream spread over several chunks is copied, into an array of exactly
+// its size, or gathered in the file's own bytes.
 #pragma once
 
 #include <cstddef>
@@ -30,25 +30,32 @@ class LJngStreams {
   enum AlphaUse {
     ALPHA_UNUSED,    // not gathered
     ALPHA_IN_PLACE,  // like the colour stream
-    ALPHA_AS_ARRAY   // always copied into alphaArray
+    ALPHA_AS_ARRAY   // always an array of its own bytes, AlphaArray()
   };
+
+  LJngStreams() {}
+  LJngStreams(const LJngStreams&) = delete;
+  LJngStreams& operator=(const LJngStreams&) = delete;
 
   // Walks the chunks of file (the bytes after JHDR) up to JSEP or IEND:
   // JDAT data makes the colour stream, IDAT and JDAA data the alpha stream.
   // False when a chunk reaches past the end or the data ends before JSEP or
   // IEND. Chunk CRCs are not checked. The streams may point into file,
-  // which must outlive them.
-  bool Gather(const kor::UArray<unsigned char>& file, AlphaUse alphaUse);
+  // which must outlive them; an alpha array larger than the colour stream
+  // is gathered at the start of file, which then holds only its bytes.
+  bool Gather(kor::UArray<unsigned char>& file, AlphaUse alphaUse);
 
   const unsigned char* colour = nullptr;
   size_t colourSize = 0;
   const unsigned char* alpha = nullptr;
   size_t alphaSize = 0;
-  // The alpha stream when it is gathered as an array.
-  kor::UArray<unsigned char> alphaArray;
+  // The alpha stream as an array (empty unless gathered as one).
+  const kor::UArray<unsigned char>& AlphaArray() const { return *m_alphaArray; }
 
  private:
   kor::UArray<unsigned char> m_colourCopy;
+  kor::UArray<unsigned char> m_alphaCopy;
+  const kor::UArray<unsigned char>* m_alphaArray = &m_alphaCopy;
 };
 
 }  // namespace lum

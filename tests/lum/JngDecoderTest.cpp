@@ -229,6 +229,36 @@ TEST_F(JngDecoder, TheChunkWalkTakesJdatUpToJsepAndNeedsAWholeFile) {
             Refusal(File(Header(10), {Chunk("tEXt", {'a', 0})})));
 }
 
+// A deflated alpha split over chunks around the colour stream's is one
+// stream, whether it is larger than the colour stream (gathered in the
+// file's own bytes) or smaller (copied).
+TEST_F(JngDecoder, AlphaSplitAroundTheColourStreamIsOneStream) {
+  const int side = 64;
+  Bytes jpeg = LibjpegEncode(Bytes(side * side * 3, 100), side, side, 3, JCS_RGB, 90);
+  Jhdr header = Header(14);
+  header.width = header.height = side;
+  for (bool noise : {true, false}) {
+    std::vector<unsigned> samples(side * side, 7);
+    if (noise)
+      for (size_t i = 0; i < samples.size(); ++i) samples[i] = (unsigned(i) * 2654435761u) >> 24;
+    Bytes idat = DeflatedRows(samples, side, side, 8);
+    ASSERT_EQ(noise, idat.size() > jpeg.size());
+    size_t third = idat.size() / 3;
+    Bytes file = File(header, {Chunk("IDAT", Bytes(idat.begin(), idat.begin() + third)), Chunk("tEXt", {'a', 0}),
+                               Chunk("IDAT", Bytes(idat.begin() + third, idat.begin() + 2 * third)),
+                               Chunk("JDAT", jpeg), Chunk("IDAT", {}),
+                               Chunk("IDAT", Bytes(idat.begin() + 2 * third, idat.end()))});
+    LData_Image image;
+    ASSERT_TRUE(Read(file, image)) << noise;
+    EXPECT_EQ("", sink.Text());
+    for (int i = 0; i < side * side; ++i) ASSERT_EQ(samples[i], image.imageData->pixels[4 * i]) << noise << " " << i;
+    LData_Image whole;
+    ASSERT_TRUE(Read(File(header, {Chunk("IDAT", idat), Chunk("JDAT", jpeg)}), whole));
+    EXPECT_TRUE(Bytes(image.imageData->pixels, image.imageData->pixels + 4 * side * side) ==
+                Bytes(whole.imageData->pixels, whole.imageData->pixels + 4 * side * side));
+  }
+}
+
 TEST_F(JngDecoder, AColourOnlyFileIgnoresItsAlphaFields) {
   LData_Image image;
   ASSERT_TRUE(Read(File(Header(10, 8, 3), {Chunk("JDAT", Colour())}), image));
