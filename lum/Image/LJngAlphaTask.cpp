@@ -42,7 +42,7 @@ void LJngAlphaTask::Run() {
 }
 
 bool LJngAlphaTask::Finish() {
-  m_thread.join();
+  if (m_thread.joinable()) m_thread.join();
   m_messages.Replay();
   if (m_error) std::rethrow_exception(m_error);
   return m_decoded;

@@ -32,7 +32,8 @@ class LJngAlphaTask {
   // when the system gives no thread.
   bool Start();
 
-  // Waits for the thread, then replays its messages on the calling thread.
+  // After Start: waits for the thread, then replays its messages on the
+  // calling thread.
   // True when the alpha was decoded; false when it was refused (after its
   // messages); its error is raised again here.
   bool Finish();

@@ -41,7 +41,10 @@ class LLoader_Image_JNG : public LLoader_Image {
   // The whole image: TEXTURE_FORMAT_L8 or TEXTURE_FORMAT_X8B8G8R8 as the
   // colour stream decodes, TEXTURE_FORMAT_A8L8 or TEXTURE_FORMAT_A8B8G8R8
   // with alpha. A colour stream whose size is not the JHDR's is refused.
-  // False after a message; libjpeg's errors are raised.
+  // False after a message; libjpeg's errors are raised. The alpha of a
+  // large image decodes on a second thread beside the colour; the result
+  // and the messages, all given on the calling thread, are those of the
+  // alpha decoded first.
   bool Read(kor::IInputStream& stream, LData_Image& data, const LImageSaveOptions* options) override;
   bool Write(kor::IOutputStream& stream, LData_Image& data, const LImageSaveOptions* options) override;
   // The 8-byte JNG signature.
