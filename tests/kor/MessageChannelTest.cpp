@@ -138,6 +138,27 @@ TEST(MessageHold, ReplaysWhatItHeldInOrderAsTheChannelsDecorateIt) {
             log);
 }
 
+// A message written while another is open on another channel reaches its
+// listeners first, as its text would have without the hold.
+TEST(MessageHold, AMessageWrittenInsideAnotherComesFirst) {
+  Calls log;
+  RecordingSink a("a", &log), b("b", &log);
+  UMessageChannel outer(kor::ChannelKindOf(1)), inner(kor::ChannelKindOf(3));
+  outer.AddListener(&a);
+  inner.AddListener(&b);
+  kor::UMessageHold hold;
+  {
+    kor::UMessageHold::Scope scope(hold);
+    UMessageWriter writer(&outer, "outer");
+    Send(inner, "inner");
+  }
+  EXPECT_EQ(2, hold.GetMessageNum());
+  hold.Replay();
+  EXPECT_EQ((Calls{"b.Begin", "b.Write:inner", "b.Write:\r\n", "b.End", "a.Begin", "a.Write:outer", "a.Write:\r\n",
+                   "a.End"}),
+            log);
+}
+
 // Scopes nest: the innermost holds, and a hold replayed inside another's
 // scope passes its messages on to that one.
 TEST(MessageHold, TheInnermostScopeHolds) {

@@ -75,7 +75,7 @@ void UMessageChannel::BeginMessage() {
 
 void UMessageChannel::Write(const UBaseString<unsigned char>& text) {
   if (m_hold) {
-    m_hold->Write(text);
+    m_hold->Write(this, text);
     return;
   }
   switch (m_kind) {
@@ -109,7 +109,7 @@ void UMessageChannel::EndMessage() {
       UMessageChannel* channel;
       ~Closer() { channel->CloseHeld(); }
     } closer{this};
-    m_hold->End();
+    m_hold->End(this);
     return;
   }
   if (m_kind != CHANNEL_KIND_DISCARD) WriteToListeners("\r\n");

@@ -26,19 +26,13 @@ void UMessageHold::Add(PieceKind kind, IMessageSink* channel, const char* text, 
   m_pieces.Add(piece);
 }
 
-void UMessageHold::Begin(IMessageSink* channel) {
-  m_openChannel = channel;
-  Add(PIECE_BEGIN, channel, nullptr, 0);
+void UMessageHold::Begin(IMessageSink* channel) { Add(PIECE_BEGIN, channel, nullptr, 0); }
+
+void UMessageHold::Write(IMessageSink* channel, const UBaseString<unsigned char>& text) {
+  Add(PIECE_WRITE, channel, text.GetText(), text.GetLength());
 }
 
-void UMessageHold::Write(const UBaseString<unsigned char>& text) {
-  Add(PIECE_WRITE, m_openChannel, text.GetText(), text.GetLength());
-}
-
-void UMessageHold::End() {
-  Add(PIECE_END, m_openChannel, nullptr, 0);
-  m_openChannel = nullptr;
-}
+void UMessageHold::End(IMessageSink* channel) { Add(PIECE_END, channel, nullptr, 0); }
 
 int UMessageHold::GetMessageNum() const {
   int count = 0;
@@ -46,24 +40,23 @@ int UMessageHold::GetMessageNum() const {
   return count;
 }
 
-// Replays the message that begins at index and leaves index on its end.
-// The channel is closed again even when one of its listeners throws.
-void UMessageHold::ReplayMessage(int& index) {
-  int end = index + 1;
-  while (end < m_pieces.GetNum() && m_pieces[end].kind != PIECE_END) ++end;
-  if (end == m_pieces.GetNum()) {
-    index = end;
-    return;
-  }
-  IMessageSink* channel = m_pieces[index].channel;
+// Replays the message that ends at end: from the latest begin on its
+// channel, the pieces on that channel (a message written while another was
+// open on another channel lies among its pieces). The channel is closed
+// again even when one of its listeners throws.
+void UMessageHold::ReplayMessage(int end) {
+  IMessageSink* channel = m_pieces[end].channel;
+  int begin = end;
+  while (begin > 0 && !(m_pieces[begin].kind == PIECE_BEGIN && m_pieces[begin].channel == channel)) --begin;
   channel->BeginMessage();
   struct Closer {
     IMessageSink* channel;
     ~Closer() noexcept(false) { channel->EndMessage(); }
   } closer{channel};
-  for (++index; index < end; ++index) {
+  for (int index = begin + 1; index < end; ++index) {
     const Piece& piece = m_pieces[index];
-    channel->Write(UBaseString<unsigned char>(m_text.GetData() + piece.textStart, piece.textLength));
+    if (piece.kind == PIECE_WRITE && piece.channel == channel)
+      channel->Write(UBaseString<unsigned char>(m_text.GetData() + piece.textStart, piece.textLength));
   }
 }
 
@@ -78,7 +71,7 @@ void UMessageHold::Replay() {
     }
   } emptier{this};
   for (int index = 0; index < m_pieces.GetNum(); ++index)
-    if (m_pieces[index].kind == PIECE_BEGIN) ReplayMessage(index);
+    if (m_pieces[index].kind == PIECE_END) ReplayMessage(index);
 }
 
 }  // namespace kor

@@ -35,14 +35,14 @@ class UMessageHold {
   static UMessageHold* Current();
 
   // What a channel does with a held message instead of calling its
-  // listeners: the one message it has open is recorded piece by piece.
+  // listeners: the message it has open is recorded piece by piece.
   void Begin(IMessageSink* channel);
-  void Write(const UBaseString<unsigned char>& text);
-  void End();
+  void Write(IMessageSink* channel, const UBaseString<unsigned char>& text);
+  void End(IMessageSink* channel);
 
   // Sends the held messages to their channels on the calling thread, in the
-  // order they were held, and empties the hold. A message that was never
-  // ended is not sent.
+  // order they were ended (as their listeners would have had their texts),
+  // and empties the hold. A message that was never ended is not sent.
   void Replay();
   int GetMessageNum() const;
 
@@ -55,11 +55,10 @@ class UMessageHold {
     int textLength;
   };
   void Add(PieceKind kind, IMessageSink* channel, const char* text, int length);
-  void ReplayMessage(int& index);
+  void ReplayMessage(int end);
 
   UArray<Piece> m_pieces;
   UArray<char> m_text;
-  IMessageSink* m_openChannel = nullptr;
 };
 
 }  // namespace kor
