@@ -1,15 +1,21 @@
 #include "lum/Image/LLoader_Image_JNG.h"
 
+#include <atomic>
 #include <cstring>
+#include <exception>
 
 #include "kor/CoreServices/Implementations/UMessageChannel.h"
+#include "kor/CoreServices/Implementations/UMessageHold.h"
 #include "kor/CoreServices/Implementations/UMessageWriter.h"
 #include "kor/CoreServices/Interfaces/ICoreServices.h"
 #include "kor/ErrorDescription.h"
 #include "kor/Utils/UCompressor.h"
+#include "lum/Image/LJngAlpha.h"
+#include "lum/Image/LJngAlphaMerger.h"
+#include "lum/Image/LJngAlphaTask.h"
+#include "lum/Image/LJngStreams.h"
 #include "lum/Image/LJngWriter.h"
 #include "lum/Image/LLoader_Image_JPG_Base.h"
-#include "lum/Image/LLoader_Image_PNG.h"
 
 namespace lum {
 
@@ -17,26 +23,9 @@ namespace {
 
 const unsigned char JNG_SIGNATURE[8] = {0x8B, 'J', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
-enum { JHDR_DATA_SIZE = 16, JHDR_RECORD_SIZE = JHDR_DATA_SIZE + 4, CHUNK_FRAME_SIZE = 12 };
+enum { JHDR_DATA_SIZE = 16, JHDR_RECORD_SIZE = JHDR_DATA_SIZE + 4 };
 
-uint32_t BigEndian32(const unsigned char* bytes) {
-  return (static_cast<uint32_t>(bytes[0]) << 24) | (static_cast<uint32_t>(bytes[1]) << 16) |
-         (static_cast<uint32_t>(bytes[2]) << 8) | static_cast<uint32_t>(bytes[3]);
-}
-
-constexpr uint32_t ChunkType(const char (&name)[5]) {
-  return (static_cast<uint32_t>(static_cast<unsigned char>(name[0])) << 24) |
-         (static_cast<uint32_t>(static_cast<unsigned char>(name[1])) << 16) |
-         (static_cast<uint32_t>(static_cast<unsigned char>(name[2])) << 8) |
-         static_cast<uint32_t>(static_cast<unsigned char>(name[3]));
-}
-
-const uint32_t CHUNK_JHDR = ChunkType("JHDR");
-const uint32_t CHUNK_JDAT = ChunkType("JDAT");
-const uint32_t CHUNK_JDAA = ChunkType("JDAA");
-const uint32_t CHUNK_IDAT = ChunkType("IDAT");
-const uint32_t CHUNK_JSEP = ChunkType("JSEP");
-const uint32_t CHUNK_IEND = ChunkType("IEND");
+const uint32_t CHUNK_JHDR = JngChunkType("JHDR");
 
 // One message on the warnings channel: a fixed start, the stream's name and
 // a fixed end.
@@ -68,8 +57,8 @@ int HeaderFormat(const LLoader_Image_JNG::JngHeader& header) {
 }
 
 void ParseHeader(const unsigned char* bytes, LLoader_Image_JNG::JngHeader& header) {
-  header.width = BigEndian32(bytes);
-  header.height = BigEndian32(bytes + 4);
+  header.width = JngBigEndian32(bytes);
+  header.height = JngBigEndian32(bytes + 4);
   header.colorType = bytes[8];
   header.sampleDepth = bytes[9];
   header.compressionMethod = bytes[10];
@@ -78,185 +67,58 @@ void ParseHeader(const unsigned char* bytes, LLoader_Image_JNG::JngHeader& heade
   header.alphaCompressionMethod = bytes[13];
   header.alphaFilterMethod = bytes[14];
   header.alphaInterlaceMethod = bytes[15];
-  header.crc = BigEndian32(bytes + JHDR_DATA_SIZE);
+  header.crc = JngBigEndian32(bytes + JHDR_DATA_SIZE);
 }
 
-// Reserved beforehand to the whole remainder, so appending never moves.
-void Append(kor::UArray<unsigned char>& stream, const unsigned char* bytes, uint32_t length) {
-  if (length == 0) return;
-  int start = stream.Grow(static_cast<int>(length));
-  std::memcpy(stream.GetData() + start, bytes, length);
-}
+// SetParallelAlphaPixels's size; Reads run on any thread.
+std::atomic<uint64_t> s_parallelAlphaPixels(LLoader_Image_JNG::PARALLEL_ALPHA_PIXELS);
 
-// Walks the chunks after JHDR up to JSEP or IEND: JDAT data makes the colour
-// stream, IDAT and JDAA data the alpha stream. False when a chunk reaches
-// past the end or the data ends before JSEP or IEND. Chunk CRCs are not
-// checked.
-bool GatherStreams(const kor::UArray<unsigned char>& file, kor::UArray<unsigned char>& colour,
-                   kor::UArray<unsigned char>& alpha) {
-  uint64_t size = static_cast<uint64_t>(file.GetNum());
-  colour.EmptyExact(file.GetNum());
-  alpha.EmptyExact(file.GetNum());
-  uint64_t position = 0;
-  for (;;) {
-    if (size - position < CHUNK_FRAME_SIZE) return false;
-    const unsigned char* chunk = file.GetData() + position;
-    uint32_t length = BigEndian32(chunk);
-    uint32_t type = BigEndian32(chunk + 4);
-    // 64-bit sums: no length can wrap the position around.
-    uint64_t next = position + CHUNK_FRAME_SIZE + length;
-    if (next > size) return false;
-    if (type == CHUNK_JDAT) Append(colour, chunk + 8, length);
-    else if (type == CHUNK_IDAT || type == CHUNK_JDAA) Append(alpha, chunk + 8, length);
-    else if (type == CHUNK_JSEP || type == CHUNK_IEND) return true;
-    position = next;
-  }
-}
+// The colour pixels of a record whose alpha failed go: a failed Read leaves
+// what decoding the alpha first would have left, a part without pixels.
+void DropPixels(LData_Image& image) { image.imageData->SetPixels(nullptr); }
 
-// The deflated alpha is reconstructed at the header's size into a record of
-// the colour image's size: the two must agree, or the samples would not fit.
-bool DecodeDeflatedAlpha(kor::IInputStream& stream, const LLoader_Image_JNG::JngHeader& header,
-                         const kor::UArray<unsigned char>& data, LData_Image& alpha) {
-  const LData_ImagePart& part = *alpha.imageData;
-  if (header.width != static_cast<uint32_t>(part.width) || header.height != static_cast<uint32_t>(part.height))
-    return false;
-  PngHeader png;
-  std::memset(&png, 0, sizeof png);
-  png.width = header.width;
-  png.height = header.height;
-  png.bitDepth = header.alphaSampleDepth;
-  png.colorType = 0;
-  png.compressionMethod = 0;
-  png.filterMethod = header.alphaFilterMethod;
-  png.interlaceMethod = header.alphaInterlaceMethod;
-  return LLoader_Image_PNG::DecodeImageData(png, data, stream.GetName(), nullptr, alpha);
-}
-
-uint32_t AlphaSample8(const unsigned char* samples, size_t index) { return samples[index]; }
-
-uint32_t AlphaSample16(const unsigned char* samples, size_t index) {
-  uint16_t word;
-  std::memcpy(&word, samples + 2 * index, sizeof word);
-  return word / 257u;
-}
-
-// The value of a byte at position `byte` of a word in machine order:
-// pixels are merged a whole word at a time, which the compiler turns into
-// vector code (byte by byte the merge would cost as much as the decode).
-template <class WORD>
-WORD ByteUnit(int byte) {
-  unsigned char bytes[sizeof(WORD)] = {};
-  bytes[byte] = 1;
-  WORD unit;
-  std::memcpy(&unit, bytes, sizeof unit);
-  return unit;
-}
-
-// Byte 0 of each four-byte pixel (the filler) becomes its alpha sample.
-template <uint32_t (*SAMPLE)(const unsigned char*, size_t)>
-void FillFillers(const unsigned char* __restrict samples, unsigned char* __restrict pixels, size_t begin, size_t end) {
-  const uint32_t unit = ByteUnit<uint32_t>(0);
-  const uint32_t keep = ~(unit * 0xFFu);
-  for (size_t i = begin; i < end; ++i) {
-    uint32_t pixel;
-    std::memcpy(&pixel, pixels + 4 * i, sizeof pixel);
-    pixel = (pixel & keep) | SAMPLE(samples, i) * unit;
-    std::memcpy(pixels + 4 * i, &pixel, sizeof pixel);
-  }
-}
-
-// Alpha then grey for each pixel.
-template <uint32_t (*SAMPLE)(const unsigned char*, size_t)>
-void Interleave(const unsigned char* __restrict samples, const unsigned char* __restrict grey,
-                unsigned char* __restrict pixels, size_t begin, size_t end) {
-  const uint16_t alphaUnit = ByteUnit<uint16_t>(0);
-  const uint16_t greyUnit = ByteUnit<uint16_t>(1);
-  for (size_t i = begin; i < end; ++i) {
-    uint16_t pixel = static_cast<uint16_t>(SAMPLE(samples, i) * alphaUnit + grey[i] * greyUnit);
-    std::memcpy(pixels + 2 * i, &pixel, sizeof pixel);
-  }
-}
-
-// An alpha record that can be merged into image: grey samples, one for
-// every pixel of the image's part.
-bool AlphaFits(const LData_Image& alpha, const LData_Image& image) {
-  const LData_ImagePart* samples = alpha.imageData;
-  const LData_ImagePart* target = image.imageData;
-  if (samples == nullptr || target == nullptr || samples->pixels == nullptr) return false;
-  if (samples->width != target->width || samples->height != target->height) return false;
-  return alpha.format == TEXTURE_FORMAT_L8 || alpha.format == TEXTURE_FORMAT_L16;
-}
-
-// Merges a fitting alpha into the image's rows as they become ready, while
-// they are still in the cache; Finish gives the image its format with
-// alpha. A four-component image keeps its bytes.
-class AlphaMerger : public LLoader_Image_JPG_Base::RowListener {
- public:
-  AlphaMerger(const LData_Image& alpha, LData_Image& image)
-      : m_alpha(alpha), m_image(image), m_width(static_cast<size_t>(image.imageData->width)), m_interleaved(nullptr) {
-    if (image.format == TEXTURE_FORMAT_L8)
-      m_interleaved = new unsigned char[2 * m_width * static_cast<size_t>(image.imageData->height)];
-  }
-  ~AlphaMerger() override { delete[] m_interleaved; }
-  AlphaMerger(const AlphaMerger&) = delete;
-  AlphaMerger& operator=(const AlphaMerger&) = delete;
-
-  void RowsReady(int firstRow, int rowCount) override {
-    size_t begin = static_cast<size_t>(firstRow) * m_width;
-    size_t end = begin + static_cast<size_t>(rowCount) * m_width;
-    const unsigned char* samples = m_alpha.imageData->pixels;
-    unsigned char* pixels = m_image.imageData->pixels;
-    bool wide = m_alpha.format == TEXTURE_FORMAT_L16;
-    if (m_image.format == TEXTURE_FORMAT_X8B8G8R8) {
-      if (wide) FillFillers<AlphaSample16>(samples, pixels, begin, end);
-      else FillFillers<AlphaSample8>(samples, pixels, begin, end);
-    } else if (m_interleaved) {
-      if (wide) Interleave<AlphaSample16>(samples, pixels, m_interleaved, begin, end);
-      else Interleave<AlphaSample8>(samples, pixels, m_interleaved, begin, end);
+// The colour decodes on this thread while task decodes the alpha. The
+// colour's messages are held until the alpha's have been replayed, and
+// dropped with the colour when the alpha fails: the outcome and the
+// messages are those of the alpha decoded first, then the colour.
+bool DecodeBesideAlpha(LLoader_Image_JPG_Base::Decompressor& decompressor, LJngAlphaTask& task, LData_Image& image) {
+  kor::UMessageHold colourMessages;
+  LJngAlphaMerger merger(task.Alpha(), image, &task.Ready());
+  std::exception_ptr colourError;
+  {
+    kor::UMessageHold::Scope hold(colourMessages);
+    try {
+      LLoader_Image_JPG_Base::DecodePixels(decompressor, image, &merger);
+    } catch (...) {
+      colourError = std::current_exception();
     }
   }
-
-  void Finish() {
-    if (m_image.format == TEXTURE_FORMAT_X8B8G8R8) {
-      m_image.format = TEXTURE_FORMAT_A8B8G8R8;
-    } else if (m_interleaved) {
-      m_image.imageData->SetPixels(m_interleaved);
-      m_interleaved = nullptr;
-      m_image.format = TEXTURE_FORMAT_A8L8;
-    }
+  bool alphaDecoded;
+  try {
+    alphaDecoded = task.Finish();
+  } catch (...) {
+    DropPixels(image);
+    throw;
   }
-
- private:
-  const LData_Image& m_alpha;
-  LData_Image& m_image;
-  size_t m_width;
-  unsigned char* m_interleaved;
-};
-
-// Decodes the alpha stream by the header's method into alpha, sized like
-// image (whose header has been read). False after a message when the
-// method is unknown or the alpha cannot be decoded or would not fit.
-bool DecodeAlpha(kor::IInputStream& stream, const LLoader_Image_JNG::JngHeader& header,
-                 const kor::UArray<unsigned char>& data, const LData_Image& image, LData_Image& alpha) {
-  alpha.format = header.alphaSampleDepth == 16 ? TEXTURE_FORMAT_L16 : TEXTURE_FORMAT_L8;
-  alpha.SetImageData(new LData_ImagePart(image.imageData->width, image.imageData->height));
-  bool decoded;
-  if (header.alphaCompressionMethod == LLoader_Image_JNG::ALPHA_COMPRESSION_DEFLATE) {
-    decoded = DecodeDeflatedAlpha(stream, header, data, alpha);
-  } else if (header.alphaCompressionMethod == LLoader_Image_JNG::ALPHA_COMPRESSION_JPEG) {
-    // The alpha stream's own header is checked before its pixels are made.
-    LLoader_Image_JPG_Base::Decompressor decompressor(stream.GetName());
-    LLoader_Image_JPG_Base::ReadJpegHeader(data.GetData(), static_cast<size_t>(data.GetNum()), decompressor, alpha);
-    decoded = alpha.imageData->width == image.imageData->width &&
-              alpha.imageData->height == image.imageData->height &&
-              LLoader_Image_JPG_Base::DecodePixels(decompressor, alpha, nullptr);
-  } else {
-    Report(stream, "Can't handle file \"", "\". The alpha channel type specified is not supported.");
+  if (!alphaDecoded) {
+    DropPixels(image);
     return false;
   }
-  if (decoded && AlphaFits(alpha, image)) return true;
-  Report(stream, "Can't handle file \"", "\". The embedded alpha channel stream is corrupt.");
-  return false;
+  colourMessages.Replay();
+  if (colourError) std::rethrow_exception(colourError);
+  merger.Finish();
+  return true;
+}
+
+// The alpha first, then the colour with the alpha merged into its rows.
+bool DecodeAfterAlpha(LLoader_Image_JPG_Base::Decompressor& decompressor, const LLoader_Image_JNG::JngHeader& header,
+                      const LJngStreams& streams, const kor::UString& name, LData_Image& image) {
+  LData_Image alpha;
+  if (!DecodeJngAlpha(header, streams, name, image.imageData->width, image.imageData->height, alpha)) return false;
+  LJngAlphaMerger merger(alpha, image);
+  LLoader_Image_JPG_Base::DecodePixels(decompressor, image, &merger);
+  merger.Finish();
+  return true;
 }
 
 }  // namespace
@@ -281,7 +143,7 @@ bool LLoader_Image_JNG::ReadJngHeader(kor::IInputStream& stream, JngHeader& head
   }
   // The chunk's length is not looked at: JHDR always holds 16 bytes.
   unsigned char frame[8];
-  if (stream.Serialize(frame, sizeof frame) != sizeof frame || BigEndian32(frame + 4) != CHUNK_JHDR) {
+  if (stream.Serialize(frame, sizeof frame) != sizeof frame || JngBigEndian32(frame + 4) != CHUNK_JHDR) {
     ReportCorrupt(stream, "\" is corrupt. The first chunk in a jng file must be the JHDR chunk");
     return false;
   }
@@ -318,9 +180,9 @@ bool LLoader_Image_JNG::ReadInfo(kor::IInputStream& stream, LData_Image& data, c
 // files often carry stray values there. The colour stream's own header must
 // give the JHDR's size, so that ReadInfo and Read agree and nothing is
 // allocated for a size the header did not announce. The alpha is decoded
-// between the colour stream's header and its pixels, so that it can be
-// merged into the colour rows as they arrive instead of in a second pass
-// over the image.
+// before the colour stream's pixels, or beside them on a second thread, so
+// that it can be merged into the colour rows as they arrive instead of in a
+// second pass over the image.
 bool LLoader_Image_JNG::Read(kor::IInputStream& stream, LData_Image& data, const LImageSaveOptions*) {
   KOR_GUARD_BEGIN
   JngHeader header;
@@ -330,38 +192,48 @@ bool LLoader_Image_JNG::Read(kor::IInputStream& stream, LData_Image& data, const
     ReportCorrupt(stream, CUT_SHORT);
     return false;
   }
-  kor::UArray<unsigned char> colour;
-  kor::UArray<unsigned char> alphaStream;
-  if (!GatherStreams(file, colour, alphaStream)) {
+  bool withAlpha = (header.colorType & COLOR_TYPE_ALPHA_BIT) != 0;
+  LJngStreams streams;
+  LJngStreams::AlphaUse alphaUse = !withAlpha ? LJngStreams::ALPHA_UNUSED
+                                   : header.alphaCompressionMethod == ALPHA_COMPRESSION_DEFLATE
+                                       ? LJngStreams::ALPHA_AS_ARRAY
+                                       : LJngStreams::ALPHA_IN_PLACE;
+  if (!streams.Gather(file, alphaUse)) {
     ReportCorrupt(stream, CUT_SHORT);
     return false;
   }
-  if (colour.GetNum() == 0) {
+  if (streams.colourSize == 0) {
     ReportCorrupt(stream, "\" is corrupt. It has no JDAT chunk");
     return false;
   }
-  LLoader_Image_JPG_Base::Decompressor decompressor(stream.GetName());
-  LLoader_Image_JPG_Base::ReadJpegHeader(colour.GetData(), static_cast<size_t>(colour.GetNum()), decompressor, data);
-  if (static_cast<uint32_t>(data.imageData->width) != header.width ||
-      static_cast<uint32_t>(data.imageData->height) != header.height) {
+  kor::UString name(stream.GetName());
+  LLoader_Image_JPG_Base::Decompressor decompressor(name);
+  LLoader_Image_JPG_Base::ReadJpegHeader(streams.colour, streams.colourSize, decompressor, data);
+  int width = data.imageData->width, height = data.imageData->height;
+  if (static_cast<uint32_t>(width) != header.width || static_cast<uint32_t>(height) != header.height) {
     ReportCorrupt(stream, "\" is corrupt. The size in its JHDR chunk is not the size of its colour stream");
     return false;
   }
-  if ((header.colorType & COLOR_TYPE_ALPHA_BIT) == 0)
-    return LLoader_Image_JPG_Base::DecodePixels(decompressor, data, nullptr);
-  LData_Image alpha;
-  if (!DecodeAlpha(stream, header, alphaStream, data, alpha)) return false;
-  AlphaMerger merger(alpha, data);
-  LLoader_Image_JPG_Base::DecodePixels(decompressor, data, &merger);
-  merger.Finish();
-  return true;
+  if (!withAlpha) return LLoader_Image_JPG_Base::DecodePixels(decompressor, data, nullptr);
+  uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  if (pixels >= s_parallelAlphaPixels.load(std::memory_order_relaxed)) {
+    LJngAlphaTask task(header, streams, name, width, height);
+    if (task.Start()) return DecodeBesideAlpha(decompressor, task, data);
+  }
+  return DecodeAfterAlpha(decompressor, header, streams, name, data);
   KOR_GUARD_END
+}
+
+uint64_t LLoader_Image_JNG::SetParallelAlphaPixels(uint64_t pixels) {
+  return s_parallelAlphaPixels.exchange(pixels);
 }
 
 bool LLoader_Image_JNG::AttachAlpha(const LData_Image& alpha, LData_Image& image) {
   KOR_GUARD_BEGIN
-  if (!AlphaFits(alpha, image) || image.imageData->pixels == nullptr) return false;
-  AlphaMerger merger(alpha, image);
+  if (image.imageData == nullptr || image.imageData->pixels == nullptr ||
+      !JngAlphaFits(alpha, image.imageData->width, image.imageData->height))
+    return false;
+  LJngAlphaMerger merger(alpha, image);
   merger.RowsReady(0, image.imageData->height);
   merger.Finish();
   return true;

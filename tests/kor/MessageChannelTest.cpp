@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RecordingSink.h"
 #include "kor/CoreServices/Implementations/UMessageChannel.h"
+#include "kor/CoreServices/Implementations/UMessageHold.h"
 #include "kor/CoreServices/Implementations/UMessageWriter.h"
 #include "kor/CoreServices/Implementations/UOutputSlot.h"
 
@@ -100,6 +102,119 @@ TEST(MessageChannel, DestroyingAnOpenChannelClosesTheMessage) {
     channel.BeginMessage();
   }
   EXPECT_EQ((Calls{"Begin", "End"}), sink.Calls());
+}
+
+// What a thread holds reaches the listeners only when replayed, decorated
+// as if it had been written then, each channel's messages in the order of
+// all: the warnings channel splits lines, the plain one passes them on.
+TEST(MessageHold, ReplaysWhatItHeldInOrderAsTheChannelsDecorateIt) {
+  Calls log;
+  RecordingSink warnings("w", &log), plain("p", &log);
+  UMessageChannel channel7(kor::ChannelKindOf(7)), channel3(kor::ChannelKindOf(3));
+  channel7.AddListener(&warnings);
+  channel3.AddListener(&plain);
+  kor::UMessageHold hold;
+  {
+    kor::UMessageHold::Scope scope(hold);
+    Send(channel7, "a\r\nb");
+    Send(channel3, "c");
+    channel7.BeginMessage();  // pieces of one message stay pieces
+    channel7.Write("d");
+    channel7.Write("");
+    channel7.Write("e");
+    channel7.EndMessage();
+    EXPECT_FALSE(channel7.IsMessageOpen());
+  }
+  EXPECT_EQ(Calls(), log);
+  EXPECT_EQ(3, hold.GetMessageNum());
+  Send(channel3, "direct");
+  hold.Replay();
+  EXPECT_EQ(0, hold.GetMessageNum());
+  hold.Replay();
+  EXPECT_EQ((Calls{"p.Begin", "p.Write:direct", "p.Write:\r\n", "p.End",
+                   "w.Begin", "w.Write:WARNING: ", "w.Write:a\r\n", "w.Write:         ", "w.Write:b",
+                   "w.Write:\r\n", "w.End", "p.Begin", "p.Write:c", "p.Write:\r\n", "p.End",
+                   "w.Begin", "w.Write:WARNING: ", "w.Write:d", "w.Write:", "w.Write:e", "w.Write:\r\n", "w.End"}),
+            log);
+}
+
+// A message written while another is open on another channel reaches its
+// listeners first, as its text would have without the hold.
+TEST(MessageHold, AMessageWrittenInsideAnotherComesFirst) {
+  Calls log;
+  RecordingSink a("a", &log), b("b", &log);
+  UMessageChannel outer(kor::ChannelKindOf(1)), inner(kor::ChannelKindOf(3));
+  outer.AddListener(&a);
+  inner.AddListener(&b);
+  kor::UMessageHold hold;
+  {
+    kor::UMessageHold::Scope scope(hold);
+    UMessageWriter writer(&outer, "outer");
+    Send(inner, "inner");
+  }
+  EXPECT_EQ(2, hold.GetMessageNum());
+  hold.Replay();
+  EXPECT_EQ((Calls{"b.Begin", "b.Write:inner", "b.Write:\r\n", "b.End", "a.Begin", "a.Write:outer", "a.Write:\r\n",
+                   "a.End"}),
+            log);
+}
+
+// Scopes nest: the innermost holds, and a hold replayed inside another's
+// scope passes its messages on to that one.
+TEST(MessageHold, TheInnermostScopeHolds) {
+  UMessageChannel channel(kor::ChannelKindOf(1));
+  RecordingSink sink;
+  channel.AddListener(&sink);
+  kor::UMessageHold outer, inner;
+  {
+    kor::UMessageHold::Scope outerScope(outer);
+    Send(channel, "1");
+    {
+      kor::UMessageHold::Scope innerScope(inner);
+      EXPECT_EQ(&inner, kor::UMessageHold::Current());
+      Send(channel, "2");
+    }
+    EXPECT_EQ(&outer, kor::UMessageHold::Current());
+    inner.Replay();
+  }
+  EXPECT_EQ(nullptr, kor::UMessageHold::Current());
+  EXPECT_EQ(0, inner.GetMessageNum());
+  EXPECT_EQ(Calls(), sink.Calls());
+  outer.Replay();
+  EXPECT_EQ("1\r\n2\r\n", sink.Text());
+}
+
+// Threads that hold their messages write to the same channel as the thread
+// that replays them; the listener hears everything on the replaying thread,
+// every held message after the direct ones, each thread's in its order.
+TEST(MessageHold, MessagesHeldOnOtherThreadsReachListenersOnTheReplayingOne) {
+  struct ThreadSink : RecordingSink {
+    std::thread::id expected = std::this_thread::get_id();
+    int foreign = 0;
+    void BeginMessage() override {
+      foreign += std::this_thread::get_id() != expected;
+      RecordingSink::BeginMessage();
+    }
+  } sink;
+  UMessageChannel channel(kor::ChannelKindOf(1));
+  channel.AddListener(&sink);
+  enum { THREADS = 3, MESSAGES = 50 };
+  kor::UMessageHold holds[THREADS];
+  std::vector<std::thread> threads;
+  for (int t = 0; t < THREADS; ++t)
+    threads.emplace_back([&channel, &holds, t] {
+      kor::UMessageHold::Scope scope(holds[t]);
+      for (int m = 0; m < MESSAGES; ++m) UMessageWriter(&channel, "") << t << "." << m;
+    });
+  for (int m = 0; m < MESSAGES; ++m) Send(channel, "x");
+  for (std::thread& thread : threads) thread.join();
+  for (kor::UMessageHold& hold : holds) hold.Replay();
+  EXPECT_EQ(0, sink.foreign);
+  std::string expected;
+  for (int m = 0; m < MESSAGES; ++m) expected += "x\r\n";
+  for (int t = 0; t < THREADS; ++t)
+    for (int m = 0; m < MESSAGES; ++m) expected += std::to_string(t) + "." + std::to_string(m) + "\r\n";
+  EXPECT_EQ(expected, sink.Text());
 }
 
 TEST(MessageWriter, DeliversOneWriteWithNumbersAndStopsAfterFinish) {

@@ -1,8 +1,15 @@
 // The JNG decoder on the test data's files, checked against their reference
 // decodes, and on files built here chunk by chunk.
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <utility>
+
 #include "DeflateBomb.h"
 #include "JpegTestSupport.h"
+#include "kor/CoreServices/Interfaces/IOutputStream.h"
 #include "lum/Image/LLoader_Image_JNG.h"
+#include "lum/LImageSaveOptions.h"
 
 using lum::LData_Image;
 
@@ -222,6 +229,36 @@ TEST_F(JngDecoder, TheChunkWalkTakesJdatUpToJsepAndNeedsAWholeFile) {
             Refusal(File(Header(10), {Chunk("tEXt", {'a', 0})})));
 }
 
+// A deflated alpha split over chunks around the colour stream's is one
+// stream, whether it is larger than the colour stream (gathered in the
+// file's own bytes) or smaller (copied).
+TEST_F(JngDecoder, AlphaSplitAroundTheColourStreamIsOneStream) {
+  const int side = 64;
+  Bytes jpeg = LibjpegEncode(Bytes(side * side * 3, 100), side, side, 3, JCS_RGB, 90);
+  Jhdr header = Header(14);
+  header.width = header.height = side;
+  for (bool noise : {true, false}) {
+    std::vector<unsigned> samples(side * side, 7);
+    if (noise)
+      for (size_t i = 0; i < samples.size(); ++i) samples[i] = (unsigned(i) * 2654435761u) >> 24;
+    Bytes idat = DeflatedRows(samples, side, side, 8);
+    ASSERT_EQ(noise, idat.size() > jpeg.size());
+    size_t third = idat.size() / 3;
+    Bytes file = File(header, {Chunk("IDAT", Bytes(idat.begin(), idat.begin() + third)), Chunk("tEXt", {'a', 0}),
+                               Chunk("IDAT", Bytes(idat.begin() + third, idat.begin() + 2 * third)),
+                               Chunk("JDAT", jpeg), Chunk("IDAT", {}),
+                               Chunk("IDAT", Bytes(idat.begin() + 2 * third, idat.end()))});
+    LData_Image image;
+    ASSERT_TRUE(Read(file, image)) << noise;
+    EXPECT_EQ("", sink.Text());
+    for (int i = 0; i < side * side; ++i) ASSERT_EQ(samples[i], image.imageData->pixels[4 * i]) << noise << " " << i;
+    LData_Image whole;
+    ASSERT_TRUE(Read(File(header, {Chunk("IDAT", idat), Chunk("JDAT", jpeg)}), whole));
+    EXPECT_TRUE(Bytes(image.imageData->pixels, image.imageData->pixels + 4 * side * side) ==
+                Bytes(whole.imageData->pixels, whole.imageData->pixels + 4 * side * side));
+  }
+}
+
 TEST_F(JngDecoder, AColourOnlyFileIgnoresItsAlphaFields) {
   LData_Image image;
   ASSERT_TRUE(Read(File(Header(10, 8, 3), {Chunk("JDAT", Colour())}), image));
@@ -425,4 +462,236 @@ TEST_F(JngDecoder, AColourStreamCutShortInsideItsChunkLoadsWithAWarning) {
   // The rows before the cut are kept: the first row is not black.
   const unsigned char* first = image.imageData->pixels;
   EXPECT_TRUE(first[1] != 0 || first[2] != 0 || first[3] != 0);
+}
+
+// ---------------------------------------------------------------------------
+// The alpha decoded on a second thread beside the colour, against the same
+// files decoded one after the other on the calling thread.
+
+namespace {
+
+const std::string MORE_DATA = "More image data than the image needs. \"test.jng\" may be a corrupt png file";
+const std::string ENDS_EARLY = "File \"test.jng\" is corrupt. Its JPEG data ends before the image does.";
+const int BIG = 1024;
+
+// Counts the messages that begin on a thread other than the one that made
+// the sink: the host must hear everything on the thread that called.
+class ForeignThreadSink : public kor::IMessageSink {
+ public:
+  void Lock() override {}
+  void Unlock() override {}
+  void BeginMessage() override { m_foreign += std::this_thread::get_id() != m_owner; }
+  void Write(const kor::UBaseString<unsigned char>&) override {}
+  void EndMessage() override {}
+  int Foreign() const { return m_foreign; }
+
+ private:
+  std::thread::id m_owner = std::this_thread::get_id();
+  std::atomic<int> m_foreign{0};
+};
+
+class CollectingStream : public kor::IOutputStream {
+ public:
+  uint64_t Serialize(const void* buffer, uint64_t size) override {
+    bytes.insert(bytes.end(), static_cast<const unsigned char*>(buffer), static_cast<const unsigned char*>(buffer) + size);
+    return size;
+  }
+  void Close() override {}
+  bool IsOpen() override { return true; }
+  kor::UString GetName() override { return kor::UString("out.jng"); }
+  void Flush() override {}
+  Bytes bytes;
+};
+
+// What a Read ends with: its result or its error with the functions it
+// passed, the warnings in order, and the record.
+struct ReadOutcome {
+  std::string result;
+  std::string warnings;
+  int format = 0;
+  int width = 0;
+  Bytes pixels;
+  bool operator==(const ReadOutcome& other) const {
+    return result == other.result && warnings == other.warnings && format == other.format && width == other.width &&
+           pixels == other.pixels;
+  }
+};
+
+// A file's chunks after the signature, as type and data.
+std::vector<std::pair<std::string, Bytes>> ChunksOf(const Bytes& file) {
+  std::vector<std::pair<std::string, Bytes>> chunks;
+  for (size_t at = 8; at + 12 <= file.size();) {
+    size_t length = size_t(file[at]) << 24 | size_t(file[at + 1]) << 16 | size_t(file[at + 2]) << 8 | file[at + 3];
+    chunks.emplace_back(std::string(file.begin() + at + 4, file.begin() + at + 8),
+                        Bytes(file.begin() + at + 8, file.begin() + at + 8 + length));
+    at += 12 + length;
+  }
+  return chunks;
+}
+
+Bytes Cut(const Bytes& bytes, double share) { return Bytes(bytes.begin(), bytes.begin() + size_t(bytes.size() * share)); }
+
+}  // namespace
+
+class ParallelAlpha : public JngDecoder {
+ protected:
+  ReadOutcome ReadWith(const Bytes& file, bool parallel) {
+    uint64_t before = lum::LLoader_Image_JNG::SetParallelAlphaPixels(parallel ? 0 : UINT64_MAX);
+    ReadOutcome outcome;
+    LData_Image image;
+    try {
+      outcome.result = Read(file, image) ? "true" : "false";
+    } catch (const kor::ErrorDescription& error) {
+      outcome.result = std::string(error.GetMessage()) + " / " + error.GetHistory();
+    }
+    lum::LLoader_Image_JNG::SetParallelAlphaPixels(before);
+    outcome.warnings = sink.Text();
+    sink.Clear();
+    outcome.format = image.format;
+    if (image.imageData) {
+      outcome.width = image.imageData->width;
+      if (image.imageData->pixels)
+        outcome.pixels.assign(image.imageData->pixels,
+                              image.imageData->pixels + size_t(image.imageData->width) * image.imageData->height *
+                                                            lum::LData_Image::BytesPerPixel(image.format));
+    }
+    return outcome;
+  }
+  // Both ways; the outcome, which must be the same.
+  ReadOutcome ReadBothWays(const Bytes& file, const std::string& label) {
+    ForeignThreadSink foreign;
+    kor::IMessageSink* channel = services->Services().GetChannel(7);
+    static_cast<kor::UMessageChannel*>(channel)->AddListener(&foreign);
+    ReadOutcome sequential = ReadWith(file, false);
+    ReadOutcome parallel = ReadWith(file, true);
+    static_cast<kor::UMessageChannel*>(channel)->RemoveListener(&foreign);
+    EXPECT_EQ(0, foreign.Foreign()) << label;
+    EXPECT_EQ(sequential.result, parallel.result) << label;
+    EXPECT_EQ(sequential.warnings, parallel.warnings) << label;
+    EXPECT_TRUE(sequential == parallel) << label;
+    return parallel;
+  }
+  // A large image written by our own writer: colour and alpha, or grey and
+  // alpha, the alpha deflated or as a JPEG stream.
+  static Bytes Written(int format, bool alphaAsJpeg) {
+    LData_Image image;
+    image.format = format;
+    image.SetImageData(new lum::LData_ImagePart(BIG, BIG));
+    Bytes pixels = Pattern(BIG, BIG, lum::LData_Image::BytesPerPixel(format), 5);
+    image.imageData->SetPixels(new unsigned char[pixels.size()]);
+    std::copy(pixels.begin(), pixels.end(), image.imageData->pixels);
+    lum::LImageSaveOptions options;
+    options.alphaAsJpeg = alphaAsJpeg;
+    CollectingStream output;
+    EXPECT_TRUE(loader.Write(output, image, &options));
+    return output.bytes;
+  }
+  // A file of the written one's chunks, the alpha and the colour data
+  // replaced where given, in a JHDR of the given alpha fields.
+  static Bytes Rebuilt(const Bytes& written, const Bytes* alpha, const Bytes* colour, unsigned char alphaDepth = 8,
+                       int alphaCompression = -1) {
+    std::vector<Bytes> chunks;
+    for (auto& chunk : ChunksOf(written)) {
+      Bytes data = chunk.second;
+      if (chunk.first == "JHDR") {
+        data[12] = alphaDepth;
+        if (alphaCompression >= 0) data[13] = static_cast<unsigned char>(alphaCompression);
+      }
+      if ((chunk.first == "IDAT" || chunk.first == "JDAA") && alpha) data = *alpha;
+      if (chunk.first == "JDAT" && colour) data = *colour;
+      chunks.push_back(Chunk(chunk.first.c_str(), data));
+    }
+    return JngFile(chunks);
+  }
+  static Bytes DataOf(const Bytes& file, const std::string& type) {
+    for (auto& chunk : ChunksOf(file))
+      if (chunk.first == type) return chunk.second;
+    return {};
+  }
+};
+
+TEST_F(ParallelAlpha, EveryTestFileDecodesAsItDoesOneAfterTheOther) {
+  SKIP_WITHOUT_TESTDATA("imagemagick/jng");
+  std::vector<std::string> paths = {std::string(LUM_SOURCE_DIR) + "/samples/ring.jng"};
+  for (const auto& entry : std::filesystem::directory_iterator(TestDataPath("imagemagick/jng")))
+    if (entry.path().extension() == ".jng") paths.push_back(entry.path().string());
+  ASSERT_GE(paths.size(), 13u);
+  for (const std::string& path : paths) {
+    Bytes file = ReadFileBytes(path);
+    ASSERT_FALSE(file.empty()) << path;
+    EXPECT_EQ("true", ReadBothWays(file, path).result) << path;
+  }
+}
+
+// Large files, where Read takes a thread of itself: whole ones, and ones
+// whose alpha or colour or both are damaged. The messages come as when the
+// alpha is decoded first: the alpha's, then the colour's; a failed alpha is
+// the outcome, and the colour says nothing then.
+TEST_F(ParallelAlpha, LargeFilesGiveTheSameResultsAndMessagesInTheSameOrder) {
+  Bytes colourIdat = Written(lum::TEXTURE_FORMAT_A8B8G8R8, false);
+  Bytes colourJdaa = Written(lum::TEXTURE_FORMAT_A8B8G8R8, true);
+  Bytes greyIdat = Written(lum::TEXTURE_FORMAT_A8L8, false);
+  Bytes greyJdaa = Written(lum::TEXTURE_FORMAT_A8L8, true);
+  Bytes jdat = DataOf(colourIdat, "JDAT");
+  Bytes shortJdat = Cut(jdat, 0.6);
+  // Two components: the header reads, the decode raises.
+  Bytes twoComponents = LibjpegEncode(Pattern(BIG, BIG, 2), BIG, BIG, 2, JCS_UNKNOWN, 90);
+  std::vector<unsigned> samples(size_t(BIG) * (BIG + 1));
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = unsigned(i * 7 + i / BIG * 3) & 0xFF;
+  Bytes paeth = FilteredAlpha(samples, BIG, BIG, false);
+  Bytes extraRows = FilteredAlpha(samples, BIG, BIG + 1, false);
+  std::vector<unsigned> wide(samples.begin(), samples.begin() + size_t(BIG) * BIG);
+  for (unsigned& sample : wide) sample = sample * 257 + 3;
+  Bytes wideAlpha = DeflatedRows(wide, BIG, BIG, 16);
+  Bytes cutIdat = Cut(DataOf(colourIdat, "IDAT"), 0.5);
+  Bytes jdaa = DataOf(colourJdaa, "JDAA");
+  Bytes shortJdaa = Cut(jdaa, 0.6);
+  Bytes smallerJdaa = LibjpegEncode(Pattern(BIG, BIG - 1, 1), BIG, BIG - 1, 1, JCS_GRAYSCALE, 90);
+  Bytes twoComponentAlpha = twoComponents;
+  Bytes noHeader = {0xFF, 0xD8, 0xFF};
+  const std::string jpegError = "Error during JPEG decompression";
+  const std::string corrupt = Warning(NOT_DEFLATE) + Warning(CORRUPT_ALPHA);
+  const struct {
+    const char* label;
+    Bytes file;
+    std::string result;  // "true", "false" or the start of the error
+    std::string warnings;
+  } cases[] = {
+      {"colour, deflated alpha", colourIdat, "true", ""},
+      {"colour, JPEG alpha", colourJdaa, "true", ""},
+      {"grey, deflated alpha", greyIdat, "true", ""},
+      {"grey, JPEG alpha", greyJdaa, "true", ""},
+      {"Paeth rows", Rebuilt(colourIdat, &paeth, nullptr), "true", ""},
+      {"16-bit alpha", Rebuilt(colourIdat, &wideAlpha, nullptr, 16), "true", ""},
+      {"alpha too long, colour cut short", Rebuilt(colourIdat, &extraRows, &shortJdat), "true",
+       Warning(MORE_DATA) + Warning(ENDS_EARLY)},
+      {"JPEG alpha and colour cut short", Rebuilt(colourJdaa, &shortJdaa, &shortJdat), "true",
+       Warning(ENDS_EARLY) + Warning(ENDS_EARLY)},
+      {"alpha too long, colour raises", Rebuilt(colourIdat, &extraRows, &twoComponents), jpegError,
+       Warning(MORE_DATA)},
+      {"alpha cut short", Rebuilt(colourIdat, &cutIdat, nullptr), "false", corrupt},
+      {"alpha cut short, colour cut short", Rebuilt(colourIdat, &cutIdat, &shortJdat), "false", corrupt},
+      {"alpha cut short, colour raises", Rebuilt(colourIdat, &cutIdat, &twoComponents), "false", corrupt},
+      {"JPEG alpha of another size", Rebuilt(colourJdaa, &smallerJdaa, &shortJdat), "false", Warning(CORRUPT_ALPHA)},
+      {"JPEG alpha raises", Rebuilt(colourJdaa, &twoComponentAlpha, nullptr), jpegError, ""},
+      {"JPEG alpha raises, colour cut short", Rebuilt(colourJdaa, &twoComponentAlpha, &shortJdat), jpegError, ""},
+      {"JPEG alpha raises, colour raises", Rebuilt(colourJdaa, &twoComponentAlpha, &twoComponents), jpegError, ""},
+      {"JPEG alpha header raises, colour raises", Rebuilt(colourJdaa, &noHeader, &twoComponents),
+       jpegError + " / " + "ReadJpegHeader", ""},
+      {"unknown alpha method", Rebuilt(colourIdat, nullptr, &shortJdat, 8, 3), "false",
+       Warning("Can't handle file \"test.jng\". The alpha channel type specified is not supported.")},
+  };
+  for (const auto& c : cases) {
+    ReadOutcome outcome = ReadBothWays(c.file, c.label);
+    std::string expected = c.result.substr(0, c.result.find(" / "));
+    EXPECT_EQ(expected, outcome.result.substr(0, expected.size())) << c.label;
+    // The error named is the alpha's when the alpha raised.
+    if (expected != c.result) {
+      EXPECT_NE(std::string::npos, outcome.result.find(c.result.substr(c.result.find(" / ") + 3))) << c.label;
+    }
+    EXPECT_EQ(c.warnings, outcome.warnings) << c.label;
+    if (c.result == "false") {
+      EXPECT_TRUE(outcome.pixels.empty()) << c.label;
+    }
+  }
 }

@@ -2,6 +2,7 @@
 // pool that remembers the location texts of its recent requests.
 #pragma once
 
+#include <atomic>
 #include <cstring>
 
 #include "kor/CoreServices/Implementations/CoreServicesVariants.h"
@@ -19,23 +20,24 @@ class RecordingPool : public kor::UMemoryPool {
     kor::UMemoryPool::Free(block, location);
   }
 
-  void ClearLog() { m_logged = 0; }
+  void ClearLog() { m_logged.store(0); }
   int CountOf(const char* location) const {
     int count = 0;
     for (int i = 0; i < m_logged && i < LOG_SIZE; ++i)
       if (std::strcmp(m_log[i], location) == 0) ++count;
     return count;
   }
-  int Logged() const { return m_logged; }
+  int Logged() const { return m_logged.load(); }
 
  private:
-  // A fixed log: recording must not allocate.
+  // A fixed log: recording must not allocate. Decoders allocate from more
+  // than one thread: each record takes a slot of its own.
   void Record(const char* location) {
-    if (m_logged < LOG_SIZE) m_log[m_logged] = location;
-    ++m_logged;
+    int slot = m_logged.fetch_add(1);
+    if (slot < LOG_SIZE) m_log[slot] = location;
   }
   const char* m_log[LOG_SIZE] = {};
-  int m_logged = 0;
+  std::atomic<int> m_logged{0};
 };
 
 typedef kor::UCoreServices<kor::UMemoryAllocator_ANSI, RecordingPool, kor::UFileSystem_ANSI>

@@ -1,5 +1,7 @@
 #include "kor/CoreServices/Implementations/UMessageChannel.h"
 
+#include "kor/CoreServices/Implementations/UMessageHold.h"
+
 namespace kor {
 
 namespace {
@@ -19,10 +21,17 @@ MessageChannelKind ChannelKindOf(int number) {
 }
 
 UMessageChannel::UMessageChannel(MessageChannelKind kind)
-    : m_listeners(), m_listenerNum(0), m_messageOpen(false), m_kind(kind) {}
+    : m_listeners(), m_listenerNum(0), m_messageOpen(false), m_kind(kind), m_hold(nullptr) {}
 
 UMessageChannel::~UMessageChannel() noexcept(false) {
-  if (m_messageOpen) PlainEnd();
+  if (m_hold) CloseHeld();
+  else if (m_messageOpen) PlainEnd();
+}
+
+void UMessageChannel::CloseHeld() {
+  m_hold = nullptr;
+  m_messageOpen = false;
+  Unlock();
 }
 
 void UMessageChannel::PlainBegin() {
@@ -41,13 +50,34 @@ void UMessageChannel::WriteToListeners(const UBaseString<unsigned char>& text) {
   for (int i = 0; i < m_listenerNum; ++i) m_listeners[i]->Write(text);
 }
 
+// A message begun inside a hold's scope goes to the hold as it was written,
+// and is decorated when it is replayed through this channel. The lock is
+// taken all the same: it keeps the open message, and so the hold, this
+// thread's.
 void UMessageChannel::BeginMessage() {
+  UMessageHold* hold = UMessageHold::Current();
+  if (hold) {
+    Lock();
+    m_messageOpen = true;
+    m_hold = hold;
+    try {
+      hold->Begin(this);
+    } catch (...) {
+      CloseHeld();
+      throw;
+    }
+    return;
+  }
   PlainBegin();
   if (m_kind == CHANNEL_KIND_DEBUG) WriteToListeners(kDebugPrefix);
   else if (m_kind == CHANNEL_KIND_WARNING) WriteToListeners(kWarningPrefix);
 }
 
 void UMessageChannel::Write(const UBaseString<unsigned char>& text) {
+  if (m_hold) {
+    m_hold->Write(this, text);
+    return;
+  }
   switch (m_kind) {
     case CHANNEL_KIND_DISCARD: return;
     case CHANNEL_KIND_PLAIN: WriteToListeners(text); return;
@@ -74,6 +104,14 @@ void UMessageChannel::WriteSplit(const UBaseString<unsigned char>& text) {
 }
 
 void UMessageChannel::EndMessage() {
+  if (m_hold) {
+    struct Closer {
+      UMessageChannel* channel;
+      ~Closer() { channel->CloseHeld(); }
+    } closer{this};
+    m_hold->End(this);
+    return;
+  }
   if (m_kind != CHANNEL_KIND_DISCARD) WriteToListeners("\r\n");
   PlainEnd();
 }

@@ -1,11 +1,14 @@
 // A numbered message channel: it collects one whole message under its own
-// lock, decorates it by its kind and hands the pieces to up to four listeners.
+// lock, decorates it by its kind and hands the pieces to up to four listeners,
+// or, on a thread that holds its messages (UMessageHold), to the hold.
 #pragma once
 
 #include "kor/CoreServices/Implementations/UCriticalSection.h"
 #include "kor/CoreServices/Interfaces/IMessageSink.h"
 
 namespace kor {
+
+class UMessageHold;
 
 enum MessageChannelKind {
   CHANNEL_KIND_DISCARD,  // channel 0: writes vanish
@@ -42,6 +45,7 @@ class UMessageChannel : public IMessageSink, public UCriticalSection {
  private:
   void PlainBegin();
   void PlainEnd();
+  void CloseHeld();
   void WriteToListeners(const UBaseString<unsigned char>& text);
   void WriteSplit(const UBaseString<unsigned char>& text);
 
@@ -49,6 +53,8 @@ class UMessageChannel : public IMessageSink, public UCriticalSection {
   int m_listenerNum;
   bool m_messageOpen;
   MessageChannelKind m_kind;
+  // The hold taking the open message, or null; set and read under the lock.
+  UMessageHold* m_hold;
 };
 
 }  // namespace kor
