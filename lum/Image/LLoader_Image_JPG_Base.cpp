@@ -145,7 +145,11 @@ bool LLoader_Image_JPG_Base::DecodePixels(Decompressor& decompressor, LData_Imag
   unsigned char* pixels = new unsigned char[size];
   image.imageData->SetPixels(pixels);
   switch (Decode(state, pixels, size, width, height, image.format)) {
-    case FAILED: RaiseJpegError();
+    case FAILED:
+      // Rows the library left unwritten hold whatever the heap gave: the
+      // record keeps no pixels rather than those.
+      image.imageData->SetPixels(nullptr);
+      RaiseJpegError();
     case ENDED_EARLY: WarnAboutImage("File \"", state.name, "\" is corrupt. Its JPEG data ends before the image does."); break;
     case DAMAGED: WarnAboutImage("File \"", state.name, "\" is corrupt. Its JPEG data is damaged."); break;
     case DECODED: break;
