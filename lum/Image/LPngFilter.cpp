@@ -6,6 +6,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
+#include <tmmintrin.h>
+#endif
 
 namespace lum {
 
@@ -35,12 +38,12 @@ inline int PaethPredictor(int a, int b, int c) {
 // Byte by byte: any step, and the bytes the faster loops leave over. Each
 // starts at start, the bytes before it already restored.
 
-void UnfilterSub(unsigned char* row, size_t length, size_t bpp) {
-  for (size_t i = bpp; i < length; ++i) row[i] = Add(row[i], row[i - bpp]);
+void UnfilterSub(unsigned char* row, size_t length, size_t bpp, size_t start) {
+  for (size_t i = start < bpp ? bpp : start; i < length; ++i) row[i] = Add(row[i], row[i - bpp]);
 }
 
-void UnfilterUp(unsigned char* row, const unsigned char* prior, size_t length) {
-  for (size_t i = 0; i < length; ++i) row[i] = Add(row[i], prior[i]);
+void UnfilterUp(unsigned char* row, const unsigned char* prior, size_t length, size_t start) {
+  for (size_t i = start; i < length; ++i) row[i] = Add(row[i], prior[i]);
 }
 
 void UnfilterAverage(unsigned char* row, const unsigned char* prior, size_t length, size_t bpp, size_t start) {
@@ -54,6 +57,216 @@ void UnfilterPaeth(unsigned char* row, const unsigned char* prior, size_t length
   for (; i < bpp && i < length; ++i) row[i] = Add(row[i], prior[i]);
   for (; i < length; ++i) row[i] = Add(row[i], PaethPredictor(row[i - bpp], prior[i], prior[i - bpp]));
 }
+
+// ---------------------------------------------------------------------------
+// Up and Sub carry nothing from one 16-byte block to the next but Sub's last
+// pixel, so they run a block at a time.
+
+#if defined(__SSE2__)
+
+size_t UnfilterUpBlocks(unsigned char* row, const unsigned char* prior, size_t length) {
+  size_t i = 0;
+  for (; i + 16 <= length; i += 16) {
+    __m128i sum = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(prior + i)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), sum);
+  }
+  return i;
+}
+
+// Each byte plus the bytes SHIFT, 2 SHIFT, ... before it inside the block.
+template <int SHIFT>
+inline __m128i SumEveryStep(__m128i x) {
+  if constexpr (SHIFT >= 16) {
+    return x;
+  } else {
+    return SumEveryStep<SHIFT * 2>(_mm_add_epi8(x, _mm_slli_si128(x, SHIFT)));
+  }
+}
+
+// SSE2 alone: the previous block's last pixel enters at the front and the
+// sums carry it along.
+template <int BPP>
+size_t UnfilterSubBlocks(unsigned char* row, size_t length) {
+  __m128i last = _mm_setzero_si128();
+  size_t i = 0;
+  for (; i + 16 <= length; i += 16) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+    last = SumEveryStep<BPP>(_mm_add_epi8(x, _mm_srli_si128(last, 16 - BPP)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), last);
+  }
+  return i;
+}
+
+#if defined(__GNUC__) || defined(__clang__)
+#define LUM_PNG_SHUFFLE 1
+// With a shuffle the block's own sums are made apart from the chain, which
+// is then one shuffle and one add a block: the previous block's last pixel
+// copied under every pixel of this one.
+template <int BPP>
+__attribute__((target("ssse3"))) size_t UnfilterSubBlocksShuffled(unsigned char* row, size_t length) {
+  alignas(16) unsigned char order[16];
+  for (int j = 0; j < 16; ++j) order[j] = static_cast<unsigned char>(16 - BPP + j % BPP);
+  const __m128i lastPixel = _mm_load_si128(reinterpret_cast<const __m128i*>(order));
+  __m128i last = _mm_setzero_si128();
+  size_t i = 0;
+  for (; i + 16 <= length; i += 16) {
+    __m128i sums = SumEveryStep<BPP>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)));
+    last = _mm_add_epi8(sums, _mm_shuffle_epi8(last, lastPixel));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), last);
+  }
+  return i;
+}
+
+bool CanShuffle() {
+  static const bool supported = __builtin_cpu_supports("ssse3");
+  return supported;
+}
+#endif
+
+template <int BPP>
+size_t UnfilterSubPixels(unsigned char* row, size_t length) {
+#ifdef LUM_PNG_SHUFFLE
+  if (CanShuffle()) return UnfilterSubBlocksShuffled<BPP>(row, length);
+#endif
+  return UnfilterSubBlocks<BPP>(row, length);
+}
+
+#else
+
+size_t UnfilterUpBlocks(unsigned char*, const unsigned char*, size_t) { return 0; }
+
+template <int BPP>
+size_t UnfilterSubPixels(unsigned char*, size_t) { return 0; }
+
+#endif
+
+void RestoreSub(unsigned char* row, size_t length, size_t bpp) {
+  size_t done = 0;
+  switch (bpp) {
+    case 1: done = UnfilterSubPixels<1>(row, length); break;
+    case 2: done = UnfilterSubPixels<2>(row, length); break;
+    case 3: done = UnfilterSubPixels<3>(row, length); break;
+    case 4: done = UnfilterSubPixels<4>(row, length); break;
+    case 6: done = UnfilterSubPixels<6>(row, length); break;
+    case 8: done = UnfilterSubPixels<8>(row, length); break;
+    default: break;
+  }
+  UnfilterSub(row, length, bpp, done);
+}
+
+// ---------------------------------------------------------------------------
+// Paeth by thresholds. Which of left (a), above (b) and upper left (c) is
+// the predictor depends on a only through where a falls against bounds set
+// by b and c: with s = b - c, the predictor is a unless a lies strictly
+// between b and 3c - 2b; inside, it is b on b's side of (3c - b) / 2, else
+// c. The bounds, and the byte each outcome gives, are computed for a chunk
+// of bytes at once, leaving to the chain from byte to byte two comparisons
+// and two selections.
+
+#if defined(__SSE2__)
+
+// A whole number of 8-byte groups and of pixels.
+template <int BPP>
+struct PaethChunk {
+  enum { SIZE = BPP == 3 ? 72 : BPP == 6 ? 96 : 64 };
+  int16_t lowest[SIZE];   // a - lowest below span: a is not the predictor
+  int16_t span[SIZE];
+  int16_t upper[SIZE];    // from this a up the predictor gives ifUpper
+  unsigned char ifUpper[SIZE];
+  unsigned char ifLower[SIZE];
+};
+
+template <int BPP>
+void PreparePaethChunk(const unsigned char* row, const unsigned char* prior, PaethChunk<BPP>& chunk) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i one = _mm_set1_epi16(1);
+  const __m128i low = _mm_set1_epi16(0xFF);
+  for (int j = 0; j < PaethChunk<BPP>::SIZE; j += 8) {
+    __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(prior + j)), zero);
+    __m128i c = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(prior + j - BPP)), zero);
+    __m128i raw = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + j)), zero);
+    __m128i middle = _mm_sub_epi16(_mm_add_epi16(_mm_add_epi16(c, c), c), b);  // 3c - b
+    __m128i far = _mm_sub_epi16(middle, b);                                     // 3c - 2b
+    __m128i lower = _mm_min_epi16(b, far);
+    __m128i span = _mm_max_epi16(_mm_sub_epi16(_mm_sub_epi16(_mm_max_epi16(b, far), lower), one), zero);
+    __m128i rising = _mm_cmpgt_epi16(b, c);
+    // b > c: b from a >= ceil(middle / 2); b < c: c from a > floor(middle / 2).
+    __m128i upper = _mm_add_epi16(_mm_srai_epi16(_mm_add_epi16(middle, _mm_and_si128(rising, one)), 1),
+                                  _mm_andnot_si128(rising, one));
+    __m128i upperByte = _mm_or_si128(_mm_and_si128(rising, b), _mm_andnot_si128(rising, c));
+    __m128i lowerByte = _mm_or_si128(_mm_and_si128(rising, c), _mm_andnot_si128(rising, b));
+    __m128i ifUpper = _mm_and_si128(_mm_add_epi16(raw, upperByte), low);
+    __m128i ifLower = _mm_and_si128(_mm_add_epi16(raw, lowerByte), low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(chunk.lowest + j), _mm_add_epi16(lower, one));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(chunk.span + j), span);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(chunk.upper + j), upper);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(chunk.ifUpper + j), _mm_packus_epi16(ifUpper, ifUpper));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(chunk.ifLower + j), _mm_packus_epi16(ifLower, ifLower));
+  }
+}
+
+// Conditional moves: the compiler's own choice, a branch, would be
+// mispredicted about half the time on real images.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// otherwise, or choice when value compared with bound meets the condition
+// of the move.
+#define LUM_PNG_CHOOSE(name, Value, move)                                              \
+  inline int name(Value value, Value bound, int choice, int otherwise) {              \
+    __asm__("cmpl %[bound], %[value]\n\t" move " %[choice], %[otherwise]"             \
+            : [otherwise] "+r"(otherwise)                                             \
+            : [value] "r"(value), [bound] "r"(bound), [choice] "r"(choice)            \
+            : "cc");                                                                  \
+    return otherwise;                                                                 \
+  }
+LUM_PNG_CHOOSE(ChooseIfAtLeast, int, "cmovgel")
+LUM_PNG_CHOOSE(ChooseIfBelow, unsigned, "cmovbl")
+#undef LUM_PNG_CHOOSE
+#else
+inline int ChooseIfAtLeast(int value, int bound, int ifAtLeast, int otherwise) {
+  return value >= bound ? ifAtLeast : otherwise;
+}
+
+inline int ChooseIfBelow(unsigned value, unsigned bound, int ifBelow, int otherwise) {
+  return value < bound ? ifBelow : otherwise;
+}
+#endif
+
+template <int BPP>
+inline int PaethStep(int left, int raw, const PaethChunk<BPP>& chunk, int j) {
+  int ifUpper = chunk.ifUpper[j], ifLower = chunk.ifLower[j], upper = chunk.upper[j];
+  unsigned span = static_cast<unsigned>(chunk.span[j]), lowest = static_cast<unsigned>(chunk.lowest[j]);
+  int inside = ChooseIfAtLeast(left, upper, ifUpper, ifLower);
+  int own = (left + raw) & 0xFF;
+  return ChooseIfBelow(static_cast<unsigned>(left) - lowest, span, inside, own);
+}
+
+// Returns where the bytes it did not restore begin.
+template <int BPP>
+size_t UnfilterPaethByThresholds(unsigned char* row, const unsigned char* prior, size_t length) {
+  typedef PaethChunk<BPP> Chunk;
+  if (length < BPP + Chunk::SIZE) return 0;
+  int left[BPP];
+  for (int k = 0; k < BPP; ++k) left[k] = row[k] = Add(row[k], prior[k]);
+  Chunk chunk;
+  size_t i = BPP;
+  for (; i + Chunk::SIZE <= length; i += Chunk::SIZE) {
+    PreparePaethChunk<BPP>(row + i, prior + i, chunk);
+    for (int j = 0; j < Chunk::SIZE; j += BPP)
+      for (int k = 0; k < BPP; ++k) {
+        left[k] = PaethStep<BPP>(left[k], row[i + j + k], chunk, j + k);
+        row[i + j + k] = static_cast<unsigned char>(left[k]);
+      }
+  }
+  return i;
+}
+
+#else
+
+template <int BPP>
+size_t UnfilterPaethByThresholds(unsigned char*, const unsigned char*, size_t) { return 0; }
+
+#endif
 
 // ---------------------------------------------------------------------------
 // Pixel by pixel, for the steps the colour types produce. Average and Paeth
@@ -171,13 +384,17 @@ size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_
 template <int BPP>
 void UnfilterPixels(int filterType, unsigned char* row, const unsigned char* prior, size_t length) {
   switch (filterType) {
-    case ROW_FILTER_SUB: UnfilterSub(row, length, BPP); break;
-    case ROW_FILTER_UP: UnfilterUp(row, prior, length); break;
+    case ROW_FILTER_SUB: RestoreSub(row, length, BPP); break;
+    case ROW_FILTER_UP: UnfilterUp(row, prior, length, UnfilterUpBlocks(row, prior, length)); break;
     case ROW_FILTER_AVERAGE:
       UnfilterAverage(row, prior, length, BPP, UnfilterAveragePixels<BPP>(row, prior, length));
       break;
     case ROW_FILTER_PAETH:
-      UnfilterPaeth(row, prior, length, BPP, UnfilterPaethPixels<BPP>(row, prior, length));
+      // From three bytes a pixel on, the vector form, whose chain is a
+      // pixel long, does more per step than the thresholds.
+      UnfilterPaeth(row, prior, length, BPP,
+                    BPP <= 2 ? UnfilterPaethByThresholds<BPP>(row, prior, length)
+                             : UnfilterPaethPixels<BPP>(row, prior, length));
       break;
     default: break;
   }
@@ -185,8 +402,8 @@ void UnfilterPixels(int filterType, unsigned char* row, const unsigned char* pri
 
 void UnfilterBytes(int filterType, unsigned char* row, const unsigned char* prior, size_t length, size_t bpp) {
   switch (filterType) {
-    case ROW_FILTER_SUB: UnfilterSub(row, length, bpp); break;
-    case ROW_FILTER_UP: UnfilterUp(row, prior, length); break;
+    case ROW_FILTER_SUB: UnfilterSub(row, length, bpp, 0); break;
+    case ROW_FILTER_UP: UnfilterUp(row, prior, length, 0); break;
     case ROW_FILTER_AVERAGE: UnfilterAverage(row, prior, length, bpp, 0); break;
     case ROW_FILTER_PAETH: UnfilterPaeth(row, prior, length, bpp, 0); break;
     default: break;
@@ -198,7 +415,7 @@ void UnfilterBytes(int filterType, unsigned char* row, const unsigned char* prio
 void UnfilterFirstRow(int filterType, unsigned char* row, size_t length, size_t bpp) {
   switch (filterType) {
     case ROW_FILTER_SUB:
-    case ROW_FILTER_PAETH: UnfilterSub(row, length, bpp); break;
+    case ROW_FILTER_PAETH: RestoreSub(row, length, bpp); break;
     case ROW_FILTER_AVERAGE:
       for (size_t i = bpp; i < length; ++i) row[i] = Add(row[i], row[i - bpp] >> 1);
       break;
