@@ -170,11 +170,13 @@ void RestoreSub(unsigned char* row, size_t length, size_t bpp) {
 template <int BPP>
 struct PaethChunk {
   enum { SIZE = BPP == 3 ? 72 : BPP == 6 ? 96 : 64 };
-  int16_t lowest[SIZE];   // a - lowest below span: a is not the predictor
-  int16_t span[SIZE];
-  int16_t upper[SIZE];    // from this a up the predictor gives ifUpper
-  unsigned char ifUpper[SIZE];
-  unsigned char ifLower[SIZE];
+  // Each with room for a whole pixel word read at the last pixel.
+  int16_t lowest[SIZE + 8];  // a - lowest below span: a is not the predictor
+  int16_t span[SIZE + 8];
+  int16_t upper[SIZE + 8];   // from this a up the predictor gives ifUpper
+  int16_t ifUpper[SIZE + 8];
+  int16_t ifLower[SIZE + 8];
+  int16_t raw[SIZE + 8];
 };
 
 template <int BPP>
@@ -201,8 +203,9 @@ void PreparePaethChunk(const unsigned char* row, const unsigned char* prior, Pae
     _mm_storeu_si128(reinterpret_cast<__m128i*>(chunk.lowest + j), _mm_add_epi16(lower, one));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(chunk.span + j), span);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(chunk.upper + j), upper);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(chunk.ifUpper + j), _mm_packus_epi16(ifUpper, ifUpper));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(chunk.ifLower + j), _mm_packus_epi16(ifLower, ifLower));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(chunk.ifUpper + j), ifUpper);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(chunk.ifLower + j), ifLower);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(chunk.raw + j), raw);
   }
 }
 
@@ -295,6 +298,12 @@ struct PixelWord {
     return _mm_unpacklo_epi8(word, _mm_setzero_si128());
   }
 
+  // WIDTH 16-bit values.
+  static __m128i Lanes(const int16_t* values) {
+    if (WIDTH == 8) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(values));
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values));
+  }
+
   // Only the pixel's own bytes: a wider store would make the next load wait.
   static void Store(unsigned char* bytes, __m128i lanes) {
     __m128i packed = _mm_packus_epi16(lanes, lanes);
@@ -331,12 +340,12 @@ size_t UnfilterAveragePixels(unsigned char* row, const unsigned char* prior, siz
 }
 
 template <int BPP>
-size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_t length) {
+size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_t length, size_t start) {
   typedef PixelWord<BPP> Word;
   const __m128i low = _mm_set1_epi16(0xFF);
-  __m128i upperLeft = _mm_setzero_si128();
-  __m128i left = _mm_setzero_si128();
-  size_t i = 0;
+  __m128i upperLeft = start > 0 ? Word::Load(prior + start - BPP) : _mm_setzero_si128();
+  __m128i left = start > 0 ? Word::Load(row + start - BPP) : _mm_setzero_si128();
+  size_t i = start;
   for (; i + Word::WIDTH <= length; i += BPP) {
     __m128i above = Word::Load(prior + i);
     __m128i p = _mm_sub_epi16(above, upperLeft);
@@ -354,6 +363,35 @@ size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_
   return i;
 }
 
+// Paeth by thresholds, a pixel per step: the chain from pixel to pixel is
+// a subtraction, two comparisons and two selections.
+template <int BPP>
+size_t UnfilterPaethPixelsByThresholds(unsigned char* row, const unsigned char* prior, size_t length) {
+  typedef PaethChunk<BPP> Chunk;
+  typedef PixelWord<BPP> Word;
+  if (length < BPP + Chunk::SIZE) return 0;
+  const __m128i low = _mm_set1_epi16(0xFF);
+  const __m128i zero = _mm_setzero_si128();
+  __m128i left = _mm_add_epi16(Word::Load(row), Word::Load(prior));
+  left = _mm_and_si128(left, low);
+  Word::Store(row, left);
+  Chunk chunk;
+  size_t i = BPP;
+  for (; i + Chunk::SIZE <= length; i += Chunk::SIZE) {
+    PreparePaethChunk<BPP>(row + i, prior + i, chunk);
+    for (int j = 0; j < Chunk::SIZE; j += BPP) {
+      __m128i offset = _mm_sub_epi16(left, Word::Lanes(chunk.lowest + j));
+      __m128i outside = _mm_cmpeq_epi16(_mm_subs_epu16(Word::Lanes(chunk.span + j), offset), zero);
+      __m128i below = _mm_cmpgt_epi16(Word::Lanes(chunk.upper + j), left);
+      __m128i inside = Select(below, Word::Lanes(chunk.ifLower + j), Word::Lanes(chunk.ifUpper + j));
+      __m128i own = _mm_and_si128(_mm_add_epi16(left, Word::Lanes(chunk.raw + j)), low);
+      left = Select(outside, own, inside);
+      Word::Store(row + i + j, left);
+    }
+  }
+  return i;
+}
+
 #else
 
 template <int BPP>
@@ -366,10 +404,14 @@ size_t UnfilterAveragePixels(unsigned char* row, const unsigned char* prior, siz
 }
 
 template <int BPP>
-size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_t length) {
+size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_t length, size_t start) {
   int left[BPP] = {};
   int upperLeft[BPP] = {};
-  size_t i = 0;
+  for (int k = 0; start > 0 && k < BPP; ++k) {
+    left[k] = row[start - BPP + k];
+    upperLeft[k] = prior[start - BPP + k];
+  }
+  size_t i = start;
   for (; i + BPP <= length; i += BPP)
     for (int k = 0; k < BPP; ++k) {
       int above = prior[i + k];
@@ -377,6 +419,11 @@ size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_
       upperLeft[k] = above;
     }
   return i;
+}
+
+template <int BPP>
+size_t UnfilterPaethPixelsByThresholds(unsigned char*, const unsigned char*, size_t) {
+  return 0;
 }
 
 #endif
@@ -390,11 +437,17 @@ void UnfilterPixels(int filterType, unsigned char* row, const unsigned char* pri
       UnfilterAverage(row, prior, length, BPP, UnfilterAveragePixels<BPP>(row, prior, length));
       break;
     case ROW_FILTER_PAETH:
-      // From three bytes a pixel on, the vector form, whose chain is a
-      // pixel long, does more per step than the thresholds.
-      UnfilterPaeth(row, prior, length, BPP,
-                    BPP <= 2 ? UnfilterPaethByThresholds<BPP>(row, prior, length)
-                             : UnfilterPaethPixels<BPP>(row, prior, length));
+      // Thresholds cost work ahead of the chain that pays while pixels are
+      // small: byte by byte up to two bytes, a pixel a step up to four;
+      // wider pixels compare the distances themselves, a pixel a step.
+      // Rows shorter than a chunk of thresholds, and the bytes after the
+      // last chunk, go a pixel a step.
+      {
+        size_t done = BPP <= 2   ? UnfilterPaethByThresholds<BPP>(row, prior, length)
+                      : BPP <= 4 ? UnfilterPaethPixelsByThresholds<BPP>(row, prior, length)
+                                 : 0;
+        UnfilterPaeth(row, prior, length, BPP, UnfilterPaethPixels<BPP>(row, prior, length, done));
+      }
       break;
     default: break;
   }
