@@ -107,8 +107,10 @@ __attribute__((target("avx2"))) RunSums SumRunAvx2(const unsigned char* p, size_
 
 __attribute__((target("avx2"))) void SumAvx2(uint32_t& a, uint32_t& b, const unsigned char* p,
                                              size_t n) {
-  // 255 * steps stays below 2^15 in each 16-bit lane, and 64 * steps <= ADLER_RUN.
-  const size_t RUN_STEPS = ADLER_RUN / 64;
+  // 255 * steps stays below 2^15 in each 16-bit lane (the weighting
+  // multiplies signed words). The sums of a run are added up in 64 bits,
+  // so the run may be longer than ADLER_RUN.
+  const size_t RUN_STEPS = 128;
   // Loads that straddle two cache lines cost two: start on a whole line.
   size_t head = (64 - reinterpret_cast<uintptr_t>(p) % 64) % 64;
   if (n >= 64 + head) {
