@@ -342,6 +342,8 @@ size_t UnfilterAveragePixels(unsigned char* row, const unsigned char* prior, siz
 template <int BPP>
 size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_t length, size_t start) {
   typedef PixelWord<BPP> Word;
+  // Even the pixel before start is read a whole word wide.
+  if (start + Word::WIDTH > length) return start;
   const __m128i low = _mm_set1_epi16(0xFF);
   __m128i upperLeft = start > 0 ? Word::Load(prior + start - BPP) : _mm_setzero_si128();
   __m128i left = start > 0 ? Word::Load(row + start - BPP) : _mm_setzero_si128();
