@@ -255,6 +255,8 @@ size_t UnfilterPaethByThresholds(unsigned char* row, const unsigned char* prior,
   size_t i = BPP;
   for (; i + Chunk::SIZE <= length; i += Chunk::SIZE) {
     PreparePaethChunk<BPP>(row + i, prior + i, chunk);
+    // Unrolled, the steps share one index.
+#pragma GCC unroll 8
     for (int j = 0; j < Chunk::SIZE; j += BPP)
       for (int k = 0; k < BPP; ++k) {
         left[k] = PaethStep<BPP>(left[k], row[i + j + k], chunk, j + k);
