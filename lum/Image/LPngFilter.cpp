@@ -14,6 +14,15 @@ namespace lum {
 
 namespace {
 
+// The loops below are built twice, for any x86-64 and with AVX2's
+// three-operand encoding (fewer register copies); they must be inlined
+// whole into each build.
+#if defined(__GNUC__) || defined(__clang__)
+#define LUM_PNG_INLINE inline __attribute__((always_inline))
+#else
+#define LUM_PNG_INLINE inline
+#endif
+
 inline unsigned char Add(unsigned char value, int delta) {
   return static_cast<unsigned char>(value + delta);
 }
@@ -180,7 +189,7 @@ struct PaethChunk {
 };
 
 template <int BPP>
-void PreparePaethChunk(const unsigned char* row, const unsigned char* prior, PaethChunk<BPP>& chunk) {
+LUM_PNG_INLINE void PreparePaethChunk(const unsigned char* row, const unsigned char* prior, PaethChunk<BPP>& chunk) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i one = _mm_set1_epi16(1);
   const __m128i low = _mm_set1_epi16(0xFF);
@@ -246,7 +255,7 @@ inline int PaethStep(int left, int raw, const PaethChunk<BPP>& chunk, int j) {
 
 // Returns where the bytes it did not restore begin.
 template <int BPP>
-size_t UnfilterPaethByThresholds(unsigned char* row, const unsigned char* prior, size_t length) {
+LUM_PNG_INLINE size_t UnfilterPaethByThresholds(unsigned char* row, const unsigned char* prior, size_t length) {
   typedef PaethChunk<BPP> Chunk;
   if (length < BPP + Chunk::SIZE) return 0;
   int left[BPP];
@@ -328,7 +337,7 @@ inline __m128i Select(__m128i mask, __m128i ifSet, __m128i otherwise) {
 }
 
 template <int BPP>
-size_t UnfilterAveragePixels(unsigned char* row, const unsigned char* prior, size_t length) {
+LUM_PNG_INLINE size_t UnfilterAveragePixels(unsigned char* row, const unsigned char* prior, size_t length) {
   typedef PixelWord<BPP> Word;
   const __m128i low = _mm_set1_epi16(0xFF);
   __m128i left = _mm_setzero_si128();
@@ -342,7 +351,7 @@ size_t UnfilterAveragePixels(unsigned char* row, const unsigned char* prior, siz
 }
 
 template <int BPP>
-size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_t length, size_t start) {
+LUM_PNG_INLINE size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_t length, size_t start) {
   typedef PixelWord<BPP> Word;
   // Even the pixel before start is read a whole word wide.
   if (start + Word::WIDTH > length) return start;
@@ -370,7 +379,7 @@ size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_
 // Paeth by thresholds, a pixel per step: the chain from pixel to pixel is
 // a subtraction, two comparisons and two selections.
 template <int BPP>
-size_t UnfilterPaethPixelsByThresholds(unsigned char* row, const unsigned char* prior, size_t length) {
+LUM_PNG_INLINE size_t UnfilterPaethPixelsByThresholds(unsigned char* row, const unsigned char* prior, size_t length) {
   typedef PaethChunk<BPP> Chunk;
   typedef PixelWord<BPP> Word;
   if (length < BPP + Chunk::SIZE) return 0;
@@ -433,7 +442,7 @@ size_t UnfilterPaethPixelsByThresholds(unsigned char*, const unsigned char*, siz
 #endif
 
 template <int BPP>
-void UnfilterPixels(int filterType, unsigned char* row, const unsigned char* prior, size_t length) {
+LUM_PNG_INLINE void UnfilterPixels(int filterType, unsigned char* row, const unsigned char* prior, size_t length) {
   switch (filterType) {
     case ROW_FILTER_SUB: RestoreSub(row, length, BPP); break;
     case ROW_FILTER_UP: UnfilterUp(row, prior, length, UnfilterUpBlocks(row, prior, length)); break;
@@ -455,6 +464,27 @@ void UnfilterPixels(int filterType, unsigned char* row, const unsigned char* pri
       break;
     default: break;
   }
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+template <int BPP>
+__attribute__((target("avx2"))) void UnfilterPixelsAvx2(int filterType, unsigned char* row,
+                                                       const unsigned char* prior, size_t length) {
+  UnfilterPixels<BPP>(filterType, row, prior, length);
+}
+
+bool HasAvx2() {
+  static const bool supported = __builtin_cpu_supports("avx2");
+  return supported;
+}
+#endif
+
+template <int BPP>
+void UnfilterPixelsOnThisCpu(int filterType, unsigned char* row, const unsigned char* prior, size_t length) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  if (HasAvx2()) return UnfilterPixelsAvx2<BPP>(filterType, row, prior, length);
+#endif
+  UnfilterPixels<BPP>(filterType, row, prior, length);
 }
 
 void UnfilterBytes(int filterType, unsigned char* row, const unsigned char* prior, size_t length, size_t bpp) {
@@ -491,12 +521,12 @@ void UnfilterPngRow(int filterType, unsigned char* row, const unsigned char* pri
     return;
   }
   switch (bpp) {
-    case 1: UnfilterPixels<1>(filterType, row, prior, length); break;
-    case 2: UnfilterPixels<2>(filterType, row, prior, length); break;
-    case 3: UnfilterPixels<3>(filterType, row, prior, length); break;
-    case 4: UnfilterPixels<4>(filterType, row, prior, length); break;
-    case 6: UnfilterPixels<6>(filterType, row, prior, length); break;
-    case 8: UnfilterPixels<8>(filterType, row, prior, length); break;
+    case 1: UnfilterPixelsOnThisCpu<1>(filterType, row, prior, length); break;
+    case 2: UnfilterPixelsOnThisCpu<2>(filterType, row, prior, length); break;
+    case 3: UnfilterPixelsOnThisCpu<3>(filterType, row, prior, length); break;
+    case 4: UnfilterPixelsOnThisCpu<4>(filterType, row, prior, length); break;
+    case 6: UnfilterPixelsOnThisCpu<6>(filterType, row, prior, length); break;
+    case 8: UnfilterPixelsOnThisCpu<8>(filterType, row, prior, length); break;
     default: UnfilterBytes(filterType, row, prior, length, bpp); break;
   }
 }
