@@ -90,7 +90,7 @@ __attribute__((target("avx2"))) RunSums SumRunAvx2(const unsigned char* p, size_
   __m256i earlierSums = zero;  // byteSums before each step, added up
   __m256i first0 = zero, first1 = zero, second0 = zero, second1 = zero;
   // Unrolled, the compiler also stops copying each sum once per step.
-#pragma GCC unroll 4
+#pragma GCC unroll 8
   for (const unsigned char* end = p + steps * 64; p != end; p += 64) {
     __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
