@@ -1,6 +1,7 @@
 // PngDecode: our PNG reader, libpng, libspng and stb_image decoding the
 // same files from memory, on the largest PNG files of the test data and on images of a
-// few megapixels that libpng encodes here (colour with and without alpha).
+// few megapixels that libpng encodes here (colour with and without alpha),
+// and on a 16 x 16 one.
 // Every decoder makes a fresh image per iteration, in its own layout: ours
 // the record's, the peers their natural one (libspng the samples as stored,
 // as libpng gives them untransformed). Throughput counts the image's samples
@@ -147,6 +148,8 @@ const std::vector<PngInput>& Inputs() {
     if (found.size() > 4) found.resize(4);
     found.push_back(PngInput{"generated-rgb-2048x1536", GeneratedPng(2048, 1536, 3), 0});
     found.push_back(PngInput{"generated-rgba-2048x1536", GeneratedPng(2048, 1536, 4), 0});
+    // A small image, where the fixed cost of a decode shows.
+    found.push_back(PngInput{"generated-rgba-16x16", GeneratedPng(16, 16, 4), 0});
     std::vector<PngInput> usable;
     for (PngInput& input : found) {
       Bytes image;

@@ -27,6 +27,7 @@ template <size_t IN_BYTES, size_t OUT_BYTES, class Convert>
 inline void ForEachPixel(const unsigned char* in, unsigned char* out, size_t count, ptrdiff_t step,
                          Convert convert) {
   if (step == static_cast<ptrdiff_t>(OUT_BYTES)) {
+#pragma GCC unroll 4
     for (size_t i = 0; i < count; ++i) convert(in + i * IN_BYTES, out + i * OUT_BYTES);
   } else {
     for (size_t i = 0; i < count; ++i, out += step) convert(in + i * IN_BYTES, out);
@@ -142,8 +143,11 @@ void UnpackPaletteBits(const unsigned char* in, unsigned char* out, size_t count
 
 void UnpackPalette8(const unsigned char* in, unsigned char* out, size_t count, ptrdiff_t step,
                     const unsigned char* table) {
-  ForEachPixel<1, 4>(in, out, count, step,
-                     [table](const unsigned char* s, unsigned char* p) { std::memcpy(p, table + 4 * *s, 4); });
+  // The index widened as an unsigned size: as an int it would be
+  // sign-extended once a pixel.
+  ForEachPixel<1, 4>(in, out, count, step, [table](const unsigned char* s, unsigned char* p) {
+    std::memcpy(p, table + 4 * static_cast<size_t>(*s), 4);
+  });
 }
 
 struct LayoutRow {

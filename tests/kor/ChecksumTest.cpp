@@ -18,6 +18,10 @@ std::vector<size_t> Lengths() {
   for (size_t n = 0; n <= 300; ++n) lengths.push_back(n);
   for (size_t n : {511u, 512u, 513u, 5551u, 5552u, 5553u, 11104u, 11105u, 65536u, 100003u})
     lengths.push_back(n);
+  // Each side of the wide steps (64 bytes, and runs of 128 of them) and of
+  // the folds (64, 128 and 256 bytes at once).
+  for (size_t block : {8192u, 16384u, 1024u, 2048u, 4096u})
+    for (size_t n = block - 65; n <= block + 65; n += 13) lengths.push_back(n);
   std::mt19937 random(17);
   for (int i = 0; i < 200; ++i) lengths.push_back(random() % 40000);
   return lengths;
@@ -131,7 +135,7 @@ TEST(Adler32, EqualsZlibForAnyLengthAndAlignment) {
 // All bytes 0xFF: the sums grow fastest, so a run that is too long for the
 // deferred reduction would show.
 TEST(Adler32, LargestBytesOverLongRuns) {
-  for (size_t length : {5552u, 5553u, 65536u, 3000000u}) {
+  for (size_t length : {5552u, 5553u, 8191u, 8192u, 8193u, 65536u, 3000000u}) {
     Bytes ones(length, 0xFF);
     EXPECT_EQ(adler32(1, ones.data(), static_cast<uInt>(length)),
               kor::ComputeAdler32(ones.data(), static_cast<unsigned>(length)))

@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <random>
 
 #include "DeflateBomb.h"
 #include "PngTestSupport.h"
 #include "RecordingSink.h"
 #include "TestServices.h"
+#include "lum/Image/LPngFilter.h"
 
 namespace {
 
@@ -119,6 +122,49 @@ TEST(PngDecode, UnknownFilterTypeLeavesTheRowAsItIs) {
   Decoded decoded = DecodeOurs(WithImageData(image, ZlibStream(data)));
   ASSERT_TRUE(decoded.ok);
   EXPECT_EQ((Bytes{1, 2, 3, 4, 5, 6}), decoded.pixels);
+}
+
+// The filters as the format defines them, one byte at a time.
+void ReferenceUnfilter(int filterType, Bytes& row, const Bytes* prior, size_t bpp) {
+  for (size_t i = 0; i < row.size(); ++i) {
+    int a = i >= bpp ? row[i - bpp] : 0;
+    int b = prior ? (*prior)[i] : 0;
+    int c = prior && i >= bpp ? (*prior)[i - bpp] : 0;
+    int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    int paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+    const int predictors[] = {0, a, b, (a + b) / 2, paeth};
+    row[i] = static_cast<unsigned char>(row[i] + (filterType <= 4 ? predictors[filterType] : 0));
+  }
+}
+
+// Bytes that often tie in Paeth's distances and reach the ends of the range.
+Bytes FilterTestBytes(size_t length, std::mt19937& random) {
+  const unsigned char edges[] = {0, 1, 2, 127, 128, 129, 253, 254, 255};
+  Bytes bytes(length);
+  for (unsigned char& byte : bytes)
+    byte = static_cast<unsigned char>(random() % 2 ? random() : edges[random() % sizeof(edges)]);
+  return bytes;
+}
+
+TEST(PngDecode, EveryFilterStepAndLengthRestoresAsDefined) {
+  std::vector<size_t> lengths;
+  for (size_t n = 0; n <= 70; ++n) lengths.push_back(n);
+  // Past the blocks and chunks the fast paths work in.
+  for (size_t n : {71u, 72u, 73u, 79u, 80u, 81u, 95u, 96u, 97u, 103u, 104u, 105u, 150u, 257u, 1000u, 4099u})
+    lengths.push_back(n);
+  std::mt19937 random(11);
+  for (int filterType = 0; filterType <= 5; ++filterType)
+    for (size_t bpp = 1; bpp <= 8; ++bpp)
+      for (size_t length : lengths)
+        for (bool firstRow : {false, true}) {
+          Bytes prior = FilterTestBytes(length, random);
+          Bytes expected = FilterTestBytes(length, random);
+          Bytes ours = expected;
+          ReferenceUnfilter(filterType, expected, firstRow ? nullptr : &prior, bpp);
+          lum::UnfilterPngRow(filterType, ours.data(), firstRow ? nullptr : prior.data(), length, bpp);
+          ASSERT_EQ(expected, ours) << "filter " << filterType << ", " << bpp << " bytes a pixel, length "
+                                    << length << (firstRow ? ", first row" : "");
+        }
 }
 
 TEST(PngDecode, FirstRowOfEveryPassIsFilteredAgainstZeros) {
