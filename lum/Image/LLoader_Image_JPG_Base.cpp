@@ -43,6 +43,7 @@ int PixelFormatOf(int format) {
 
 struct LLoader_Image_JPG_Base::Decompressor::State {
   tjhandle handle = nullptr;
+  bool ownsHandle = true;
   kor::UString name;
   const unsigned char* buffer = nullptr;
   size_t length = 0;
@@ -87,9 +88,14 @@ Outcome Decode(DecompressorState& state, unsigned char* pixels, size_t size, int
 
 }  // namespace
 
-LLoader_Image_JPG_Base::Decompressor::Decompressor(const kor::UString& streamName)
+LLoader_Image_JPG_Base::Decompressor::Decompressor(const kor::UString& streamName, Decompressor* handleOwner)
     : m_state(kor::NewObject<State>()) {
   m_state->name = streamName;
+  if (handleOwner) {
+    m_state->handle = handleOwner->m_state->handle;
+    m_state->ownsHandle = false;
+    return;
+  }
   m_state->handle = tjInitDecompress();
   if (m_state->handle != nullptr) return;
   kor::DeleteObject(m_state);
@@ -97,7 +103,7 @@ LLoader_Image_JPG_Base::Decompressor::Decompressor(const kor::UString& streamNam
 }
 
 LLoader_Image_JPG_Base::Decompressor::~Decompressor() {
-  tjDestroy(m_state->handle);
+  if (m_state->ownsHandle) tjDestroy(m_state->handle);
   kor::DeleteObject(m_state);
 }
 
