@@ -25,7 +25,8 @@ class LLoader_Image_JPG_Base {
  public:
   // A decompression in progress: the library's handle, the stream and what
   // its markers told, alive from construction to destruction. Warnings about
-  // the stream name streamName.
+  // the stream name streamName. A handle every call succeeded on is kept
+  // for the next decompression, on whichever thread it comes.
   class Decompressor {
    public:
     // With a handleOwner, which must outlive it, it decodes with that one's
