@@ -190,6 +190,14 @@ TEST_F(JpegBridge, EveryStreamDecodesAsIfItCameFirst) {
   Bytes noStart = colour;
   noStart[1] = 0x00;
   Bytes cutInHeader(colour.begin(), colour.begin() + 100);
+  // A Huffman table of more codes than it has bytes: the library stops in
+  // the middle of the header.
+  Bytes bogusTable = colour;
+  for (size_t i = 2; i + 21 < bogusTable.size(); ++i)
+    if (bogusTable[i] == 0xFF && bogusTable[i + 1] == 0xC4) {
+      bogusTable[i + 20] = bogusTable[i + 21] = 0xFF;
+      break;
+    }
   const struct {
     const char* what;
     Bytes file;
@@ -199,6 +207,7 @@ TEST_F(JpegBridge, EveryStreamDecodesAsIfItCameFirst) {
       {"two components", LibjpegEncode(Pattern(8, 8, 2), 8, 8, 2, JCS_UNKNOWN, 90)},
       {"no start of image", noStart},
       {"cut in its header", cutInHeader},
+      {"a bogus Huffman table", bogusTable},
   };
   for (const auto& b : before) {
     LData_Image image;
