@@ -30,9 +30,8 @@ bool DecodeDeflatedAlpha(const LLoader_Image_JNG::JngHeader& header, const kor::
 }
 
 // The alpha stream's own header is checked before its pixels are made.
-bool DecodeJpegAlpha(const LJngStreams& streams, const kor::UString& streamName, int width, int height,
-                     LData_Image& alpha) {
-  LLoader_Image_JPG_Base::Decompressor decompressor(streamName);
+bool DecodeJpegAlpha(const LJngStreams& streams, LLoader_Image_JPG_Base::Decompressor& decompressor, int width,
+                     int height, LData_Image& alpha) {
   LLoader_Image_JPG_Base::ReadJpegHeader(streams.alpha, streams.alphaSize, decompressor, alpha);
   return alpha.imageData->width == width && alpha.imageData->height == height &&
          LLoader_Image_JPG_Base::DecodePixels(decompressor, alpha, nullptr);
@@ -41,14 +40,16 @@ bool DecodeJpegAlpha(const LJngStreams& streams, const kor::UString& streamName,
 }  // namespace
 
 bool DecodeJngAlpha(const LLoader_Image_JNG::JngHeader& header, const LJngStreams& streams,
-                    const kor::UString& streamName, int width, int height, LData_Image& alpha) {
+                    const kor::UString& streamName, int width, int height, LData_Image& alpha,
+                    LLoader_Image_JPG_Base::Decompressor* handleOwner) {
   alpha.format = header.alphaSampleDepth == 16 ? TEXTURE_FORMAT_L16 : TEXTURE_FORMAT_L8;
   alpha.SetImageData(new LData_ImagePart(width, height));
   bool decoded;
   if (header.alphaCompressionMethod == LLoader_Image_JNG::ALPHA_COMPRESSION_DEFLATE) {
     decoded = DecodeDeflatedAlpha(header, streams.AlphaArray(), streamName, alpha);
   } else if (header.alphaCompressionMethod == LLoader_Image_JNG::ALPHA_COMPRESSION_JPEG) {
-    decoded = DecodeJpegAlpha(streams, streamName, width, height, alpha);
+    LLoader_Image_JPG_Base::Decompressor decompressor(streamName, handleOwner);
+    decoded = DecodeJpegAlpha(streams, decompressor, width, height, alpha);
   } else {
     WarnAboutImage("Can't handle file \"", streamName, "\". The alpha channel type specified is not supported.");
     return false;

@@ -110,11 +110,13 @@ bool DecodeBesideAlpha(LLoader_Image_JPG_Base::Decompressor& decompressor, LJngA
   return true;
 }
 
-// The alpha first, then the colour with the alpha merged into its rows.
+// The alpha first, then the colour with the alpha merged into its rows; a
+// JPEG alpha decodes with the colour's library handle.
 bool DecodeAfterAlpha(LLoader_Image_JPG_Base::Decompressor& decompressor, const LLoader_Image_JNG::JngHeader& header,
                       const LJngStreams& streams, const kor::UString& name, LData_Image& image) {
   LData_Image alpha;
-  if (!DecodeJngAlpha(header, streams, name, image.imageData->width, image.imageData->height, alpha)) return false;
+  if (!DecodeJngAlpha(header, streams, name, image.imageData->width, image.imageData->height, alpha, &decompressor))
+    return false;
   LJngAlphaMerger merger(alpha, image);
   LLoader_Image_JPG_Base::DecodePixels(decompressor, image, &merger);
   merger.Finish();

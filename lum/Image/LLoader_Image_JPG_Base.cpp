@@ -2,6 +2,7 @@
 
 #include <turbojpeg.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -39,10 +40,42 @@ int PixelFormatOf(int format) {
   return TJPF_ABGR;
 }
 
+// The handle of the last decompression that ended, kept for the next one:
+// making a handle costs a few percent of decoding a small image. Only a
+// handle on which every call succeeded is kept: the library starts each
+// stream afresh after those, while one it stopped in with an error or a
+// warning could bring something of that stream along. One handle is kept,
+// for whichever thread asks first; the others make their own.
+class SpareHandle {
+ public:
+  ~SpareHandle() {
+    tjhandle handle = m_handle.exchange(nullptr);
+    if (handle) tjDestroy(handle);
+  }
+  tjhandle Take() {
+    tjhandle handle = m_handle.exchange(nullptr);
+    return handle ? handle : tjInitDecompress();
+  }
+  void Give(tjhandle handle) {
+    tjhandle none = nullptr;
+    if (!m_handle.compare_exchange_strong(none, handle)) tjDestroy(handle);
+  }
+
+ private:
+  std::atomic<tjhandle> m_handle{nullptr};
+};
+
+SpareHandle s_spareHandle;
+
 }  // namespace
 
 struct LLoader_Image_JPG_Base::Decompressor::State {
   tjhandle handle = nullptr;
+  bool ownsHandle = true;
+  // Whether every call on the handle succeeded: the owner's flag, which a
+  // decompressor that borrows the handle clears too.
+  bool handleClean = true;
+  bool* ownersHandleClean = &handleClean;
   kor::UString name;
   const unsigned char* buffer = nullptr;
   size_t length = 0;
@@ -73,6 +106,7 @@ Outcome Decode(DecompressorState& state, unsigned char* pixels, size_t size, int
   if (tjDecompress2(state.handle, state.buffer, length, pixels, width, 0, height, pixelFormat,
                     flags | TJFLAG_STOPONWARNING) == 0)
     return DECODED;
+  *state.ownersHandleClean = false;
   if (tjGetErrorCode(state.handle) != TJERR_WARNING) return FAILED;
   char first[MESSAGE_SIZE];
   std::snprintf(first, sizeof first, "%s", tjGetErrorStr2(state.handle));
@@ -87,17 +121,24 @@ Outcome Decode(DecompressorState& state, unsigned char* pixels, size_t size, int
 
 }  // namespace
 
-LLoader_Image_JPG_Base::Decompressor::Decompressor(const kor::UString& streamName)
+LLoader_Image_JPG_Base::Decompressor::Decompressor(const kor::UString& streamName, Decompressor* handleOwner)
     : m_state(kor::NewObject<State>()) {
   m_state->name = streamName;
-  m_state->handle = tjInitDecompress();
+  if (handleOwner) {
+    m_state->handle = handleOwner->m_state->handle;
+    m_state->ownsHandle = false;
+    m_state->ownersHandleClean = &handleOwner->m_state->handleClean;
+    return;
+  }
+  m_state->handle = s_spareHandle.Take();
   if (m_state->handle != nullptr) return;
   kor::DeleteObject(m_state);
   RaiseJpegError();
 }
 
 LLoader_Image_JPG_Base::Decompressor::~Decompressor() {
-  tjDestroy(m_state->handle);
+  if (m_state->ownsHandle && m_state->handleClean) s_spareHandle.Give(m_state->handle);
+  else if (m_state->ownsHandle) tjDestroy(m_state->handle);
   kor::DeleteObject(m_state);
 }
 
@@ -113,8 +154,9 @@ bool LLoader_Image_JPG_Base::ReadJpegHeader(const unsigned char* buffer, size_t 
   // decoding needs neither name, and a colour space it can't convert fails
   // there, as it always has.
   int width = 0, height = 0, sampling = -1, colourSpace = -1;
-  tjDecompressHeader3(state.handle, buffer, static_cast<unsigned long>(length), &width, &height, &sampling,
-                      &colourSpace);
+  if (tjDecompressHeader3(state.handle, buffer, static_cast<unsigned long>(length), &width, &height, &sampling,
+                          &colourSpace) != 0)
+    *state.ownersHandleClean = false;
   if (width <= 0 || height <= 0) RaiseJpegError();
   if (!ReadJpegFrame(buffer, length, state.frame) || !state.frame.DataCanHoldBlocks(length)) RaiseJpegError();
 

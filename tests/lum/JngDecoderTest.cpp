@@ -646,11 +646,14 @@ TEST_F(ParallelAlpha, LargeFilesGiveTheSameResultsAndMessagesInTheSameOrder) {
   Bytes cutIdat = Cut(DataOf(colourIdat, "IDAT"), 0.5);
   Bytes jdaa = DataOf(colourJdaa, "JDAA");
   Bytes shortJdaa = Cut(jdaa, 0.6);
+  Bytes damagedJdaa = jdaa;
+  damagedJdaa.insert(damagedJdaa.end() - 200, {0xFF, 0xD3});  // a restart marker in a stream without restarts
   Bytes smallerJdaa = LibjpegEncode(Pattern(BIG, BIG - 1, 1), BIG, BIG - 1, 1, JCS_GRAYSCALE, 90);
   Bytes twoComponentAlpha = twoComponents;
   Bytes noHeader = {0xFF, 0xD8, 0xFF};
   const std::string jpegError = "Error during JPEG decompression";
   const std::string corrupt = Warning(NOT_DEFLATE) + Warning(CORRUPT_ALPHA);
+  const std::string damaged = Warning("File \"test.jng\" is corrupt. Its JPEG data is damaged.");
   const struct {
     const char* label;
     Bytes file;
@@ -667,6 +670,13 @@ TEST_F(ParallelAlpha, LargeFilesGiveTheSameResultsAndMessagesInTheSameOrder) {
        Warning(MORE_DATA) + Warning(ENDS_EARLY)},
       {"JPEG alpha and colour cut short", Rebuilt(colourJdaa, &shortJdaa, &shortJdat), "true",
        Warning(ENDS_EARLY) + Warning(ENDS_EARLY)},
+      // One stream's warning is its own, whichever handle decodes the next.
+      {"JPEG alpha cut short", Rebuilt(colourJdaa, &shortJdaa, nullptr), "true", Warning(ENDS_EARLY)},
+      {"JPEG alpha damaged", Rebuilt(colourJdaa, &damagedJdaa, nullptr), "true", damaged},
+      {"JPEG alpha damaged, colour cut short", Rebuilt(colourJdaa, &damagedJdaa, &shortJdat), "true",
+       damaged + Warning(ENDS_EARLY)},
+      {"colour cut short after a whole JPEG alpha", Rebuilt(colourJdaa, nullptr, &shortJdat), "true",
+       Warning(ENDS_EARLY)},
       {"alpha too long, colour raises", Rebuilt(colourIdat, &extraRows, &twoComponents), jpegError,
        Warning(MORE_DATA)},
       {"alpha cut short", Rebuilt(colourIdat, &cutIdat, nullptr), "false", corrupt},

@@ -180,6 +180,52 @@ TEST_F(JpegBridge, StreamsLibjpegCannotDecodeRaiseTheBridgesError) {
   EXPECT_EQ("Error during JPEG decompression", ReadError(bad));
 }
 
+// The library's handles outlive a read: whatever a stream did to the one
+// it was decoded with, the next stream decodes as if it came first.
+TEST_F(JpegBridge, EveryStreamDecodesAsIfItCameFirst) {
+  Bytes colour = LibjpegEncode(Pattern(64, 64, 3), 64, 64, 3, JCS_RGB, 90);
+  Bytes grey = LibjpegEncode(Pattern(24, 16, 1), 24, 16, 1, JCS_GRAYSCALE, 90);
+  Bytes damaged = colour;
+  damaged.insert(damaged.end() - 200, {0xFF, 0xD3});  // a restart marker in a stream without restarts
+  Bytes noStart = colour;
+  noStart[1] = 0x00;
+  Bytes cutInHeader(colour.begin(), colour.begin() + 100);
+  // A Huffman table of more codes than it has bytes: the library stops in
+  // the middle of the header.
+  Bytes bogusTable = colour;
+  for (size_t i = 2; i + 21 < bogusTable.size(); ++i)
+    if (bogusTable[i] == 0xFF && bogusTable[i + 1] == 0xC4) {
+      bogusTable[i + 20] = bogusTable[i + 21] = 0xFF;
+      break;
+    }
+  const struct {
+    const char* what;
+    Bytes file;
+  } before[] = {
+      {"damaged", damaged},
+      {"cut short", Bytes(colour.begin(), colour.end() - 300)},
+      {"two components", LibjpegEncode(Pattern(8, 8, 2), 8, 8, 2, JCS_UNKNOWN, 90)},
+      {"no start of image", noStart},
+      {"cut in its header", cutInHeader},
+      {"a bogus Huffman table", bogusTable},
+  };
+  for (const auto& b : before) {
+    LData_Image image;
+    try {
+      Read(b.file, image);
+    } catch (const kor::ErrorDescription&) {
+    }
+    try {
+      TestStream stream(b.file, "test.jpg");
+      lum::LLoader_Image_JPG().ReadInfo(stream, image, nullptr);
+    } catch (const kor::ErrorDescription&) {
+    }
+    sink.Clear();
+    ExpectLikeLibjpeg(colour, lum::TEXTURE_FORMAT_X8B8G8R8, std::string("colour after ") + b.what);
+    ExpectLikeLibjpeg(grey, lum::TEXTURE_FORMAT_L8, std::string("grey after ") + b.what);
+  }
+}
+
 TEST_F(JpegBridge, CanReadLooksAtThreeBytesAndLeavesTheStreamWhereItWas) {
   lum::LLoader_Image_JPG loader;
   Bytes file = {'x', 0xFF, 0xD8, 0xFF, 0xE0};
