@@ -22,6 +22,9 @@ std::vector<size_t> Lengths() {
   // the folds (64, 128 and 256 bytes at once).
   for (size_t block : {8192u, 16384u, 1024u, 2048u, 4096u})
     for (size_t n = block - 65; n <= block + 65; n += 13) lengths.push_back(n);
+  // Every remainder of the CRC's 272-byte steps of folding beside slicing,
+  // from where that starts.
+  for (size_t n = 16384 - 3; n <= 16384 + 280; ++n) lengths.push_back(n);
   std::mt19937 random(17);
   for (int i = 0; i < 200; ++i) lengths.push_back(random() % 40000);
   return lengths;
@@ -132,10 +135,34 @@ TEST(Adler32, EqualsZlibForAnyLengthAndAlignment) {
   }
 }
 
+// Long inputs: the CRC joins a folded and a sliced part with a shift over
+// up to five hexadecimal digits of the sliced length, and Adler-32 reduces
+// once per 4 MiB block.
+TEST(Checksums, LongInputsEqualZlib) {
+  Bytes data(20000003);
+  uint32_t state = 12345;
+  for (unsigned char& byte : data) {
+    state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+    byte = static_cast<unsigned char>(state >> 7);
+  }
+  const size_t block = 64 * 65536;
+  for (size_t length : {block - 1, block, block + 1, block + 63, block + 64, block + 65, 2 * block + 100,
+                        data.size() - 3}) {
+    for (size_t offset : {0u, 3u}) {
+      const unsigned char* p = data.data() + offset;
+      ASSERT_EQ(crc32(0, p, static_cast<uInt>(length)), kor::UpdateCrc32(0, p, static_cast<unsigned>(length)))
+          << "length " << length << " offset " << offset;
+      ASSERT_EQ(adler32(1, p, static_cast<uInt>(length)), kor::ComputeAdler32(p, static_cast<unsigned>(length)))
+          << "length " << length << " offset " << offset;
+    }
+  }
+}
+
 // All bytes 0xFF: the sums grow fastest, so a run that is too long for the
 // deferred reduction would show.
 TEST(Adler32, LargestBytesOverLongRuns) {
-  for (size_t length : {5552u, 5553u, 8191u, 8192u, 8193u, 65536u, 3000000u}) {
+  for (size_t length : {5552u, 5553u, 8191u, 8192u, 8193u, 65536u, 3000000u, 4194303u, 4194304u, 4194305u,
+                        4194367u, 8388608u + 17u}) {
     Bytes ones(length, 0xFF);
     EXPECT_EQ(adler32(1, ones.data(), static_cast<uInt>(length)),
               kor::ComputeAdler32(ones.data(), static_cast<unsigned>(length)))
