@@ -390,16 +390,11 @@ BlockEnd DecodeHuffmanBlock(BitReader& reader, const Workspace& workspace,
 }
 #endif
 
-}  // namespace
-
-InflateResult DecompressAtMost(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
-                               UArray<unsigned char>& output, int outputLimit) {
-  KOR_GUARD_BEGIN
-  const int64_t limit = outputLimit < 0 ? 0 : outputLimit < MAX_OUTPUT ? outputLimit : MAX_OUTPUT;
+// Decodes the blocks of input into output, whose length is 0 and whose
+// capacity is at most limit.
+InflateResult DecodeStream(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
+                           UArray<unsigned char>& output, int64_t limit) {
   const int inputLength = input.GetNum();
-  int64_t capacity = 3 * static_cast<int64_t>(inputLength);
-  output.EmptyExact(static_cast<int>(capacity < limit ? capacity : limit));
-
   BitReader reader{input.GetData(), input.GetData() + inputLength, 0, 0, 0};
   WorkspaceHolder workspace;
   int length = 0;
@@ -430,12 +425,48 @@ InflateResult DecompressAtMost(const UArray<unsigned char>& input, DecompressorP
   }
   output.m_arrayNum = length;
   return result;
+}
+
+// The most output a deflate stream of inputLength bytes can produce: a
+// length-258 match coded in two bits, 1032 bytes per input byte, and the
+// longest match once more for the bits a stream may end with.
+int64_t LargestOutput(int inputLength) { return 1032 * static_cast<int64_t>(inputLength) + 258; }
+
+// The output's first capacity: three times the input, but never beyond the limit.
+int64_t FirstCapacity(int inputLength, int64_t limit) {
+  int64_t capacity = 3 * static_cast<int64_t>(inputLength);
+  return capacity < limit ? capacity : limit;
+}
+
+int64_t ClampLimit(int outputLimit) {
+  return outputLimit < 0 ? 0 : outputLimit < MAX_OUTPUT ? outputLimit : MAX_OUTPUT;
+}
+
+}  // namespace
+
+InflateResult DecompressAtMost(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
+                               UArray<unsigned char>& output, int outputLimit) {
+  KOR_GUARD_BEGIN
+  const int64_t limit = ClampLimit(outputLimit);
+  // A limit the stream can reach is usually the exact size the caller
+  // expects: all of it at once, so that filling it never copies. One the
+  // stream cannot reach (a lying record, no limit at all) would only waste
+  // memory, and the output grows from three times the input instead.
+  const int64_t capacity = limit <= LargestOutput(input.GetNum()) ? limit : FirstCapacity(input.GetNum(), limit);
+  if (output.m_arrayMax >= capacity && output.m_arrayMax <= limit)
+    output.m_arrayNum = 0;  // bytes need no destruction; the storage is kept
+  else
+    output.EmptyExact(static_cast<int>(capacity));
+  return DecodeStream(input, policy, output, limit);
   KOR_GUARD_END
 }
 
 bool Decompress(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
                 UArray<unsigned char>& output) {
-  return DecompressAtMost(input, policy, output, static_cast<int>(MAX_OUTPUT)) == INFLATE_COMPLETE;
+  KOR_GUARD_BEGIN
+  output.EmptyExact(static_cast<int>(FirstCapacity(input.GetNum(), MAX_OUTPUT)));
+  return DecodeStream(input, policy, output, MAX_OUTPUT) == INFLATE_COMPLETE;
+  KOR_GUARD_END
 }
 
 }  // namespace kor
