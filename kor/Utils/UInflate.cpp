@@ -281,7 +281,9 @@ KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& w
         unsigned char* const matchEnd = out + matchLength;
         // Most matches are short: their first 32 bytes are copied without a
         // loop whose end would be mispredicted.
-        if (distance >= 32) {
+        if (distance >= 16) {
+          // Each block reads bytes that are at least 16 behind it: written
+          // before it, by an earlier block or an earlier symbol.
           Copy16(out, from);
           Copy16(out + 16, from + 16);
           if (matchLength > 32) {
@@ -294,15 +296,6 @@ KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& w
               from += 32;
             } while (out < matchEnd);
           }
-        } else if (distance >= 16) {
-          // Steps of distance bytes: each step reads exactly what the one
-          // before wrote, so no read waits for a partly overlapping write.
-          do {
-            unsigned char block[32];
-            std::memcpy(block, out - distance, 32);
-            std::memcpy(out, block, 32);
-            out += distance;
-          } while (out < matchEnd);
         } else if (distance >= 8) {
           do {
             Copy16(out, out - distance);
