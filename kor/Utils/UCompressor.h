@@ -103,10 +103,15 @@ enum InflateResult {
 };
 
 // Decompress for callers that know how many bytes they need: the output
-// never grows beyond outputLimit bytes (nor its capacity, which starts at
-// the smaller of three times the input and the limit and doubles from
-// there). A stream that has more stops being read once the output is full,
-// so a small stream that expands without end costs no more than the limit.
+// never grows beyond outputLimit bytes, nor its capacity. A limit the input
+// could reach (at most 1032 bytes per input byte, plus 258) is taken as the
+// size to expect and reserved at once, so a stream that fills it is never
+// copied; a larger one (a lying record) starts the capacity at the smaller
+// of three times the input and the limit, doubling from there. Storage the
+// output already has is kept when it holds that first capacity and is not
+// beyond the limit. A stream that has more stops being read once the output
+// is full, so a small stream that expands without end costs no more than
+// the limit.
 InflateResult DecompressAtMost(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
                                UArray<unsigned char>& output, int outputLimit);
 

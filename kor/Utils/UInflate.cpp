@@ -1,8 +1,8 @@
 // The deflate decoder. The Huffman tables are kept as length slots (the
 // decoder's documented state) and turned into lookup tables for decoding:
 // a 64-bit bit buffer feeds one table look-up per symbol, and a hot loop that
-// runs while at least 8 input bytes and a longest match of output room are
-// left does without any per-byte bounds check. Near either end a careful path
+// runs while at least 8 input bytes are left, and output room for what each
+// symbol may write, does without any per-byte bounds check. Near either end a careful path
 // decodes one symbol at a time. Every malformed stream ends in false; nothing
 // is ever read outside the input or written outside the output.
 #include "kor/Utils/UInflateTables.h"
@@ -14,9 +14,17 @@ namespace {
 using namespace inflate;
 
 enum {
-  // The hot loop writes at most a longest match plus 63 bytes of overshoot
-  // (a run of one byte), or 64 bytes for a shorter match.
-  FAST_OUTPUT_ROOM = 258 + 64,
+  // A match copy of the hot loop writes at most 63 bytes past the match
+  // (a run of one byte), or 64 bytes for a shorter match: it needs room for
+  // its length and this much more.
+  MATCH_OVERSHOOT = 64,
+  // The room a round of the hot loop needs before it knows what comes: its
+  // up to three literals. A match that finds too little room is left to the
+  // careful path, so the hot loop runs up to the last few matches of an
+  // output of the exact size.
+  FAST_OUTPUT_ROOM = 3,
+  // Far from the end: a longest match and its overshoot.
+  FAR_OUTPUT_ROOM = 258 + MATCH_OVERSHOOT,
 };
 
 // The largest array UArray can hold.
@@ -166,188 +174,194 @@ KOR_HOT_INLINE BlockEnd DecodeOneSymbol(BitReader& reader, const Workspace& work
   return full ? BLOCK_FULL : BLOCK_GOING_ON;
 }
 
-// Decodes symbols up to the end of the block, or until the output reaches
-// limit with more to come. length is the output produced so far, before
-// and after. The output's capacity never exceeds the limit, so the hot loop
-// cannot pass it.
-KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& workspace,
-                                           UArray<unsigned char>& output, int& length, int64_t limit) {
+// The hot loop: decodes symbols while at least 8 input bytes are left and
+// the output has room, and returns BLOCK_GOING_ON when it stops for room.
+// Far from the end (NEAR_END false) it runs while a longest match fits and
+// checks nothing per symbol; near it, it runs while three literals fit and
+// leaves a match that does not fit to the careful path, so that an output of
+// the exact size is decoded here up to its last few matches. length is the
+// output produced so far, before and after. The output's capacity never
+// exceeds the limit, so the loop cannot pass it.
+template <bool NEAR_END>
+KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace,
+                                   UArray<unsigned char>& output, int& length) {
   const uint32_t* literalTable = workspace.m_literal;
   const uint32_t* distanceTable = workspace.m_distance;
-  for (;;) {
-    // The hot loop, with the reader's state in locals.
-    {
-      const unsigned char* next = reader.m_next;
-      const unsigned char* const end = reader.m_end;
-      uint64_t bits = reader.m_bits;
-      unsigned count = reader.m_count;
-      unsigned char* const base = output.m_array;
-      unsigned char* out = base + length;
-      unsigned char* const outEnd = base + output.m_arrayMax;
-      bool failed = false;
-      bool done = false;
-      // The loop runs while 8 input bytes and a longest match of output
-      // room are left. Its count takes whole entries off: only the low six
-      // bits, which stay right because entries consume at most 28 bits,
-      // hold the number of bits.
-      const bool fast = end - next >= 8 && outEnd - out >= FAST_OUTPUT_ROOM;
-      const unsigned char* const inFastEnd = fast ? end - 7 : next;
-      unsigned char* const outFastEnd = fast ? outEnd - (FAST_OUTPUT_ROOM - 1) : out;
-      if (fast) {
-        bits |= Load64(next) << (count & 63);
-        next += 7 - ((count >> 3) & 7);
-        count |= 56;
-      }
-      // Each round starts with at least 56 bits and the main-table entry
-      // for the lowest of them looked up. A refill loads 8 whole bytes, so
-      // all 64 bits of the buffer are input even where the count ends: a
-      // look-up may use the bits beyond the count (at least 16 are left
-      // after a match, 19 after three literals) before the refill that
-      // counts them, which ORs the same bits in again, and need not wait
-      // for it.
-      // Literals, the most frequent symbols, are tested for before a link
-      // to a subtable is followed.
-      uint32_t entry = literalTable[bits & LITERAL_MASK];
-      while (next < inFastEnd && out < outFastEnd) {
+  const unsigned char* next = reader.m_next;
+  const unsigned char* const end = reader.m_end;
+  uint64_t bits = reader.m_bits;
+  unsigned count = reader.m_count;
+  unsigned char* const base = output.m_array;
+  unsigned char* out = base + length;
+  unsigned char* const outEnd = base + output.m_arrayMax;
+  bool failed = false;
+  bool done = false;
+  // Its count takes whole entries off: only the low six bits, which stay
+  // right because entries consume at most 28 bits, hold the number of bits.
+  const int64_t room = NEAR_END ? FAST_OUTPUT_ROOM : FAR_OUTPUT_ROOM;
+  const bool fast = end - next >= 8 && outEnd - out >= room;
+  const unsigned char* const inFastEnd = fast ? end - 7 : next;
+  unsigned char* const outFastEnd = fast ? outEnd - (room - 1) : out;
+  if (fast) {
+    bits |= Load64(next) << (count & 63);
+    next += 7 - ((count >> 3) & 7);
+    count |= 56;
+  }
+  // Each round starts with at least 56 bits and the main-table entry
+  // for the lowest of them looked up. A refill loads 8 whole bytes, so
+  // all 64 bits of the buffer are input even where the count ends: a
+  // look-up may use the bits beyond the count (at least 16 are left
+  // after a match, 19 after three literals) before the refill that
+  // counts them, which ORs the same bits in again, and need not wait
+  // for it.
+  // Literals, the most frequent symbols, are tested for before a link
+  // to a subtable is followed.
+  uint32_t entry = literalTable[bits & LITERAL_MASK];
+  while (next < inFastEnd && out < outFastEnd) {
+    if (entry & ENTRY_LITERAL) {
+      // 56 bits cover three literals of up to 15 bits each.
+      bits >>= entry & 63;
+      count -= entry;
+      *out++ = static_cast<unsigned char>(entry >> 16);
+      entry = literalTable[bits & LITERAL_MASK];
+      if (entry & ENTRY_LITERAL) {
+        bits >>= entry & 63;
+        count -= entry;
+        *out++ = static_cast<unsigned char>(entry >> 16);
+        entry = literalTable[bits & LITERAL_MASK];
         if (entry & ENTRY_LITERAL) {
-          // 56 bits cover three literals of up to 15 bits each.
           bits >>= entry & 63;
           count -= entry;
           *out++ = static_cast<unsigned char>(entry >> 16);
           entry = literalTable[bits & LITERAL_MASK];
-          if (entry & ENTRY_LITERAL) {
-            bits >>= entry & 63;
-            count -= entry;
-            *out++ = static_cast<unsigned char>(entry >> 16);
-            entry = literalTable[bits & LITERAL_MASK];
-            if (entry & ENTRY_LITERAL) {
-              bits >>= entry & 63;
-              count -= entry;
-              *out++ = static_cast<unsigned char>(entry >> 16);
-              entry = literalTable[bits & LITERAL_MASK];
-              bits |= Load64(next) << (count & 63);
-              next += 7 - ((count >> 3) & 7);
-              count |= 56;
-              continue;
-            }
-          }
           bits |= Load64(next) << (count & 63);
           next += 7 - ((count >> 3) & 7);
           count |= 56;
           continue;
         }
-        // The rare kinds (subtable links, the end of the block, codes
-        // without symbol) are told apart off the path of a match.
-        if (!(entry & ENTRY_MATCH)) {
-          if (entry & ENTRY_SUBTABLE) {
-            entry = SubtableEntry(literalTable, LITERAL_BITS, entry, bits);
-            if (entry & (ENTRY_LITERAL | ENTRY_MATCH)) continue;
-          }
-          if (entry & ENTRY_END) {
-            bits >>= entry & 63;
-            count -= entry;
-            done = true;
-          } else {
-            failed = true;
-          }
-          break;
-        }
-        // Length code and extra bits take at most 20 bits, the distance
-        // code and extra bits at most 28: 48 of the 56.
-        unsigned matchLength = MatchValue(entry, bits);
+      }
+      bits |= Load64(next) << (count & 63);
+      next += 7 - ((count >> 3) & 7);
+      count |= 56;
+      continue;
+    }
+    // The rare kinds (subtable links, the end of the block, codes
+    // without symbol) are told apart off the path of a match.
+    if (!(entry & ENTRY_MATCH)) {
+      if (entry & ENTRY_SUBTABLE) {
+        entry = SubtableEntry(literalTable, LITERAL_BITS, entry, bits);
+        if (entry & (ENTRY_LITERAL | ENTRY_MATCH)) continue;
+      }
+      if (entry & ENTRY_END) {
         bits >>= entry & 63;
         count -= entry;
-        entry = distanceTable[bits & ((1u << DISTANCE_BITS) - 1)];
-        if (!(entry & ENTRY_MATCH)) {
-          if (entry & ENTRY_SUBTABLE) entry = SubtableEntry(distanceTable, DISTANCE_BITS, entry, bits);
-          if (!(entry & ENTRY_MATCH)) {
-            failed = true;
-            break;
-          }
-        }
-        unsigned distance = MatchValue(entry, bits);
-        bits >>= entry & 63;
-        count -= entry;
-        // The next round's look-up and refill do not depend on the copy.
-        entry = literalTable[bits & LITERAL_MASK];
-        bits |= Load64(next) << (count & 63);
-        next += 7 - ((count >> 3) & 7);
-        count |= 56;
-        if (distance > static_cast<unsigned>(out - base)) {
-          failed = true;
-          break;
-        }
-        const unsigned char* from = out - distance;
-        unsigned char* const matchEnd = out + matchLength;
-        // Most matches are short: their first 32 bytes are copied without a
-        // loop whose end would be mispredicted.
-        if (distance >= 32) {
+        done = true;
+      } else {
+        failed = true;
+      }
+      break;
+    }
+    // Length code and extra bits take at most 20 bits, the distance
+    // code and extra bits at most 28: 48 of the 56.
+    unsigned matchLength = MatchValue(entry, bits);
+    // Nothing of the match is taken yet: the careful path starts at it.
+    if (NEAR_END && static_cast<size_t>(outEnd - out) < matchLength + MATCH_OVERSHOOT) break;
+    bits >>= entry & 63;
+    count -= entry;
+    entry = distanceTable[bits & ((1u << DISTANCE_BITS) - 1)];
+    if (!(entry & ENTRY_MATCH)) {
+      if (entry & ENTRY_SUBTABLE) entry = SubtableEntry(distanceTable, DISTANCE_BITS, entry, bits);
+      if (!(entry & ENTRY_MATCH)) {
+        failed = true;
+        break;
+      }
+    }
+    unsigned distance = MatchValue(entry, bits);
+    bits >>= entry & 63;
+    count -= entry;
+    // The next round's look-up and refill do not depend on the copy.
+    entry = literalTable[bits & LITERAL_MASK];
+    bits |= Load64(next) << (count & 63);
+    next += 7 - ((count >> 3) & 7);
+    count |= 56;
+    if (distance > static_cast<unsigned>(out - base)) {
+      failed = true;
+      break;
+    }
+    const unsigned char* from = out - distance;
+    unsigned char* const matchEnd = out + matchLength;
+    // Most matches are short: their first 32 bytes are copied without a
+    // loop whose end would be mispredicted.
+    if (distance >= 16) {
+      // Each block reads bytes that are at least 16 behind it: written
+      // before it, by an earlier block or an earlier symbol.
+      Copy16(out, from);
+      Copy16(out + 16, from + 16);
+      if (matchLength > 32) {
+        out += 32;
+        from += 32;
+        do {
           Copy16(out, from);
           Copy16(out + 16, from + 16);
-          if (matchLength > 32) {
-            out += 32;
-            from += 32;
-            do {
-              Copy16(out, from);
-              Copy16(out + 16, from + 16);
-              out += 32;
-              from += 32;
-            } while (out < matchEnd);
-          }
-        } else if (distance >= 16) {
-          // Steps of distance bytes: each step reads exactly what the one
-          // before wrote, so no read waits for a partly overlapping write.
-          do {
-            unsigned char block[32];
-            std::memcpy(block, out - distance, 32);
-            std::memcpy(out, block, 32);
-            out += distance;
-          } while (out < matchEnd);
-        } else if (distance >= 8) {
-          do {
-            Copy16(out, out - distance);
-            out += distance;
-          } while (out < matchEnd);
-        } else if (distance == 1) {
-          // Runs are long: 64 bytes a round keep the rounds few.
-          unsigned char run[16];
-          std::memset(run, *from, 16);
-          do {
-            Copy16(out, run);
-            Copy16(out + 16, run);
-            Copy16(out + 32, run);
-            Copy16(out + 48, run);
-            out += 64;
-          } while (out < matchEnd);
-        } else {
-          // Distances 2 to 7: 8 bytes of the repeating pattern are built
-          // once and stored at steps of the largest multiple of the
-          // distance that fits, without reading the output again.
-          const ShortPatterns::Row& row = g_shortPatterns.m_rows[distance];
-          unsigned char pattern[8];
-          for (unsigned i = 0; i < 8; ++i) pattern[i] = from[row.m_index[i]];
-          const unsigned step = row.m_step;
-          do {
-            std::memcpy(out, pattern, 8);
-            std::memcpy(out + step, pattern, 8);
-            out += 2 * step;
-          } while (out < matchEnd);
-        }
-        out = matchEnd;
+          out += 32;
+          from += 32;
+        } while (out < matchEnd);
       }
-      reader.m_next = next;
-      reader.m_bits = bits;
-      reader.m_count = fast ? count & 63 : count;
-      length = static_cast<int>(out - base);
-      if (failed) return BLOCK_BROKEN;
-      if (done) return BLOCK_DONE;
+    } else if (distance >= 8) {
+      do {
+        Copy16(out, out - distance);
+        out += distance;
+      } while (out < matchEnd);
+    } else if (distance == 1) {
+      // Runs are long: 64 bytes a round keep the rounds few.
+      unsigned char run[16];
+      std::memset(run, *from, 16);
+      do {
+        Copy16(out, run);
+        Copy16(out + 16, run);
+        Copy16(out + 32, run);
+        Copy16(out + 48, run);
+        out += 64;
+      } while (out < matchEnd);
+    } else {
+      // Distances 2 to 7: 8 bytes of the repeating pattern are built
+      // once and stored at steps of the largest multiple of the
+      // distance that fits, without reading the output again.
+      const ShortPatterns::Row& row = g_shortPatterns.m_rows[distance];
+      unsigned char pattern[8];
+      for (unsigned i = 0; i < 8; ++i) pattern[i] = from[row.m_index[i]];
+      const unsigned step = row.m_step;
+      do {
+        std::memcpy(out, pattern, 8);
+        std::memcpy(out + step, pattern, 8);
+        out += 2 * step;
+      } while (out < matchEnd);
     }
+    out = matchEnd;
+  }
+  reader.m_next = next;
+  reader.m_bits = bits;
+  reader.m_count = fast ? count & 63 : count;
+  length = static_cast<int>(out - base);
+  if (failed) return BLOCK_BROKEN;
+  if (done) return BLOCK_DONE;
+  return BLOCK_GOING_ON;
+}
+
+// Decodes symbols up to the end of the block, or until the output reaches
+// limit with more to come. length is the output produced so far, before
+// and after.
+KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& workspace,
+                                           UArray<unsigned char>& output, int& length, int64_t limit) {
+  for (;;) {
+    BlockEnd end = DecodeFast<false>(reader, workspace, output, length);
+    if (end == BLOCK_GOING_ON) end = DecodeFast<true>(reader, workspace, output, length);
+    if (end != BLOCK_GOING_ON) return end;
 
     // One symbol at a time, carefully, until the hot loop can take over.
     // The state is in locals, which the output's bytes cannot alias.
     BitReader careful = reader;
     int carefulLength = length;
-    BlockEnd end;
     do {
       end = DecodeOneSymbol(careful, workspace, output, carefulLength, limit);
     } while (end == BLOCK_GOING_ON &&
@@ -390,16 +404,11 @@ BlockEnd DecodeHuffmanBlock(BitReader& reader, const Workspace& workspace,
 }
 #endif
 
-}  // namespace
-
-InflateResult DecompressAtMost(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
-                               UArray<unsigned char>& output, int outputLimit) {
-  KOR_GUARD_BEGIN
-  const int64_t limit = outputLimit < 0 ? 0 : outputLimit < MAX_OUTPUT ? outputLimit : MAX_OUTPUT;
+// Decodes the blocks of input into output, whose length is 0 and whose
+// capacity is at most limit.
+InflateResult DecodeStream(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
+                           UArray<unsigned char>& output, int64_t limit) {
   const int inputLength = input.GetNum();
-  int64_t capacity = 3 * static_cast<int64_t>(inputLength);
-  output.EmptyExact(static_cast<int>(capacity < limit ? capacity : limit));
-
   BitReader reader{input.GetData(), input.GetData() + inputLength, 0, 0, 0};
   WorkspaceHolder workspace;
   int length = 0;
@@ -430,12 +439,48 @@ InflateResult DecompressAtMost(const UArray<unsigned char>& input, DecompressorP
   }
   output.m_arrayNum = length;
   return result;
+}
+
+// The most output a deflate stream of inputLength bytes can produce: a
+// length-258 match coded in two bits, 1032 bytes per input byte, and the
+// longest match once more for the bits a stream may end with.
+int64_t LargestOutput(int inputLength) { return 1032 * static_cast<int64_t>(inputLength) + 258; }
+
+// The output's first capacity: three times the input, but never beyond the limit.
+int64_t FirstCapacity(int inputLength, int64_t limit) {
+  int64_t capacity = 3 * static_cast<int64_t>(inputLength);
+  return capacity < limit ? capacity : limit;
+}
+
+int64_t ClampLimit(int outputLimit) {
+  return outputLimit < 0 ? 0 : outputLimit < MAX_OUTPUT ? outputLimit : MAX_OUTPUT;
+}
+
+}  // namespace
+
+InflateResult DecompressAtMost(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
+                               UArray<unsigned char>& output, int outputLimit) {
+  KOR_GUARD_BEGIN
+  const int64_t limit = ClampLimit(outputLimit);
+  // A limit the stream can reach is usually the exact size the caller
+  // expects: all of it at once, so that filling it never copies. One the
+  // stream cannot reach (a lying record, no limit at all) would only waste
+  // memory, and the output grows from three times the input instead.
+  const int64_t capacity = limit <= LargestOutput(input.GetNum()) ? limit : FirstCapacity(input.GetNum(), limit);
+  if (output.m_arrayMax >= capacity && output.m_arrayMax <= limit)
+    output.m_arrayNum = 0;  // bytes need no destruction; the storage is kept
+  else
+    output.EmptyExact(static_cast<int>(capacity));
+  return DecodeStream(input, policy, output, limit);
   KOR_GUARD_END
 }
 
 bool Decompress(const UArray<unsigned char>& input, DecompressorPolicy_Deflate& policy,
                 UArray<unsigned char>& output) {
-  return DecompressAtMost(input, policy, output, static_cast<int>(MAX_OUTPUT)) == INFLATE_COMPLETE;
+  KOR_GUARD_BEGIN
+  output.EmptyExact(static_cast<int>(FirstCapacity(input.GetNum(), MAX_OUTPUT)));
+  return DecodeStream(input, policy, output, MAX_OUTPUT) == INFLATE_COMPLETE;
+  KOR_GUARD_END
 }
 
 }  // namespace kor

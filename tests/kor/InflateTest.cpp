@@ -255,6 +255,53 @@ TEST(InflateOutput, ABombCostsNoMoreThanTheLimit) {
   EXPECT_EQ(largestBefore, services.Pool().m_maximumSize);  // nothing larger than the input
 }
 
+// A limit the stream can reach is the size the caller expects: reserved at
+// once, or taken from storage the output already has when that holds it
+// and is not beyond the limit. A limit beyond any stream of the input's
+// length grows from three times the input, as without a limit.
+TEST(InflateOutput, AReachableLimitIsReservedAtOnce) {
+  Bytes original;
+  for (int i = 0; i < 20; ++i) original.insert(original.end(), SourceText().begin(), SourceText().begin() + 1000);
+  const int size = static_cast<int>(original.size());
+  // The fixed code needs no table storage: the output is all that is allocated.
+  kor::UArray<unsigned char> input = ToArray(RawDeflate(original, 9, Z_FIXED));
+  const int threeTimes = 3 * input.GetNum();
+  ASSERT_LT(threeTimes, size);
+  const int unreachable = 1032 * input.GetNum() + 259;
+  struct Case {
+    const char* what;
+    int storage;  // the output's capacity before, 0 for none
+    int limit;
+    int capacity;
+    bool kept;
+  };
+  const Case cases[] = {
+      {"exactly the size, no storage", 0, size, size, false},
+      {"room to spare", 0, size + 3000, size + 3000, false},
+      {"storage of the limit is kept", size + 3000, size + 3000, size + 3000, true},
+      {"smaller storage is replaced", size - 1, size, size, false},
+      {"storage beyond the limit is replaced", size + 1, size, size, false},
+      {"an unreachable limit grows", 0, unreachable, CapacityAfterAppends(threeTimes, size), false},
+      {"an unreachable limit keeps storage", size + 64, unreachable, size + 64, true},
+  };
+  for (const Case& c : cases) {
+    ScopedTestServices services;
+    kor::UArray<unsigned char> output;
+    if (c.storage) output.SetCapacity(c.storage);
+    const unsigned char* storage = output.GetData();
+    uint64_t allocationsBefore = services.Pool().m_cumulatedAllocations;
+    kor::DecompressorPolicy_Deflate policy;
+    EXPECT_EQ(kor::INFLATE_COMPLETE, kor::DecompressAtMost(input, policy, output, c.limit)) << c.what;
+    uint64_t allocations = services.Pool().m_cumulatedAllocations - allocationsBefore;
+    EXPECT_TRUE(ToBytes(output) == original) << c.what;
+    EXPECT_EQ(c.capacity, output.GetMax()) << c.what;
+    EXPECT_EQ(c.kept, output.GetData() == storage) << c.what;
+    if (c.limit != unreachable || c.kept) {
+      EXPECT_EQ(c.kept ? 0u : 1u, allocations) << c.what;
+    }
+  }
+}
+
 TEST(InflateBlocks, EmptyFinalStoredBlockGivesNoBytes) {
   Inflated result = Inflate(Bytes{0x01, 0x00, 0x00, 0xFF, 0xFF});
   EXPECT_TRUE(result.ok);
