@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <system_error>
+#include <thread>
 
 #include "kor/ErrorDescription.h"
 #include "kor/Utils/UMemory.h"
@@ -133,6 +136,23 @@ bool CanReachTheHost(const LData_Image& data) {
   return HostRowConversionOf(data.format) != nullptr && data.imageData->pixels != nullptr;
 }
 
+// Images from this size on are converted by two threads, each taking half
+// of the rows: the pass is bound by memory, which one core alone does not
+// keep busy, and the decoder's second thread has ended by then. Smaller
+// images are not worth starting a thread for.
+const size_t kTwoThreadPixels = size_t(1) << 20;
+
+// Host rows run bottom row first: host row r is record row height-1-r.
+void ConvertHostRows(const LData_Image& data, unsigned char* host, int firstRow, int endRow) {
+  HostRowConversion convert = HostRowConversionOf(data.format);
+  const lum::LData_ImagePart& part = *data.imageData;
+  const size_t width = static_cast<size_t>(part.width);
+  const size_t recordRow = width * static_cast<size_t>(LData_Image::BytesPerPixel(data.format));
+  for (int r = firstRow; r < endRow; ++r)
+    convert(part.pixels + static_cast<size_t>(part.height - 1 - r) * recordRow, host + static_cast<size_t>(r) * width * 4,
+            width);
+}
+
 }  // namespace
 
 int LayoutOfFormat(int format) {
@@ -199,14 +219,19 @@ bool ConvertRecordPixels(const LData_Image& data, kor::UArray<unsigned char>& pi
 
 bool ConvertRecordToHostPixels(const LData_Image& data, unsigned char* host) {
   if (!CanReachTheHost(data)) return false;
-  HostRowConversion convert = HostRowConversionOf(data.format);
-  const lum::LData_ImagePart& part = *data.imageData;
-  const size_t width = static_cast<size_t>(part.width);
-  const size_t recordRow = width * static_cast<size_t>(LData_Image::BytesPerPixel(data.format));
-  // Host rows run bottom row first: host row r is record row height-1-r.
-  for (int r = 0; r < part.height; ++r)
-    convert(part.pixels + static_cast<size_t>(part.height - 1 - r) * recordRow, host + static_cast<size_t>(r) * width * 4,
-            width);
+  const int height = data.imageData->height;
+  int split = height;
+  std::thread secondHalf;
+  if (static_cast<size_t>(data.imageData->width) * static_cast<size_t>(height) >= kTwoThreadPixels) {
+    try {
+      secondHalf = std::thread(ConvertHostRows, std::cref(data), host, height / 2, height);
+      split = height / 2;
+    } catch (const std::system_error&) {
+      // No thread to be had: this one converts every row.
+    }
+  }
+  ConvertHostRows(data, host, 0, split);
+  if (secondHalf.joinable()) secondHalf.join();
   return true;
 }
 
