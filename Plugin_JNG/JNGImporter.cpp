@@ -3,12 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <functional>
-#include <system_error>
-#include <thread>
 
 #include "kor/ErrorDescription.h"
 #include "kor/Utils/UMemory.h"
+#include "lum/Image/LTwoHalves.h"
 #include "lum/LData_Image.h"
 #include "lum/LLoader.h"
 #include "quarn/HModuleInfo.h"
@@ -136,12 +134,6 @@ bool CanReachTheHost(const LData_Image& data) {
   return HostRowConversionOf(data.format) != nullptr && data.imageData->pixels != nullptr;
 }
 
-// Images from this size on are converted by two threads, each taking half
-// of the rows: the pass is bound by memory, which one core alone does not
-// keep busy, and the decoder's second thread has ended by then. Smaller
-// images are not worth starting a thread for.
-const size_t kTwoThreadPixels = size_t(1) << 20;
-
 // Host rows run bottom row first: host row r is record row height-1-r.
 void ConvertHostRows(const LData_Image& data, unsigned char* host, int firstRow, int endRow) {
   HostRowConversion convert = HostRowConversionOf(data.format);
@@ -220,18 +212,11 @@ bool ConvertRecordPixels(const LData_Image& data, kor::UArray<unsigned char>& pi
 bool ConvertRecordToHostPixels(const LData_Image& data, unsigned char* host) {
   if (!CanReachTheHost(data)) return false;
   const int height = data.imageData->height;
-  int split = height;
-  std::thread secondHalf;
-  if (static_cast<size_t>(data.imageData->width) * static_cast<size_t>(height) >= kTwoThreadPixels) {
-    try {
-      secondHalf = std::thread(ConvertHostRows, std::cref(data), host, height / 2, height);
-      split = height / 2;
-    } catch (const std::system_error&) {
-      // No thread to be had: this one converts every row.
-    }
-  }
-  ConvertHostRows(data, host, 0, split);
-  if (secondHalf.joinable()) secondHalf.join();
+  // The decoder's second thread has ended by now.
+  if (static_cast<size_t>(data.imageData->width) * static_cast<size_t>(height) < lum::TWO_HALVES_PIXELS)
+    ConvertHostRows(data, host, 0, height);
+  else
+    lum::RunInTwoHalves(0, height, [&data, host](int first, int end) { ConvertHostRows(data, host, first, end); });
   return true;
 }
 
