@@ -6,6 +6,7 @@
 
 #include "kor/ErrorDescription.h"
 #include "kor/Utils/UMemory.h"
+#include "lum/Image/LTwoHalves.h"
 #include "lum/LData_Image.h"
 #include "lum/LLoader.h"
 #include "quarn/HModuleInfo.h"
@@ -133,6 +134,17 @@ bool CanReachTheHost(const LData_Image& data) {
   return HostRowConversionOf(data.format) != nullptr && data.imageData->pixels != nullptr;
 }
 
+// Host rows run bottom row first: host row r is record row height-1-r.
+void ConvertHostRows(const LData_Image& data, unsigned char* host, int firstRow, int endRow) {
+  HostRowConversion convert = HostRowConversionOf(data.format);
+  const lum::LData_ImagePart& part = *data.imageData;
+  const size_t width = static_cast<size_t>(part.width);
+  const size_t recordRow = width * static_cast<size_t>(LData_Image::BytesPerPixel(data.format));
+  for (int r = firstRow; r < endRow; ++r)
+    convert(part.pixels + static_cast<size_t>(part.height - 1 - r) * recordRow, host + static_cast<size_t>(r) * width * 4,
+            width);
+}
+
 }  // namespace
 
 int LayoutOfFormat(int format) {
@@ -199,14 +211,12 @@ bool ConvertRecordPixels(const LData_Image& data, kor::UArray<unsigned char>& pi
 
 bool ConvertRecordToHostPixels(const LData_Image& data, unsigned char* host) {
   if (!CanReachTheHost(data)) return false;
-  HostRowConversion convert = HostRowConversionOf(data.format);
-  const lum::LData_ImagePart& part = *data.imageData;
-  const size_t width = static_cast<size_t>(part.width);
-  const size_t recordRow = width * static_cast<size_t>(LData_Image::BytesPerPixel(data.format));
-  // Host rows run bottom row first: host row r is record row height-1-r.
-  for (int r = 0; r < part.height; ++r)
-    convert(part.pixels + static_cast<size_t>(part.height - 1 - r) * recordRow, host + static_cast<size_t>(r) * width * 4,
-            width);
+  const int height = data.imageData->height;
+  // The decoder's second thread has ended by now.
+  if (static_cast<size_t>(data.imageData->width) * static_cast<size_t>(height) < lum::TWO_HALVES_PIXELS)
+    ConvertHostRows(data, host, 0, height);
+  else
+    lum::RunInTwoHalves(0, height, [&data, host](int first, int end) { ConvertHostRows(data, host, first, end); });
   return true;
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "lum/Image/LTwoHalves.h"
+
 namespace lum {
 
 namespace {
@@ -77,9 +79,18 @@ void LJngAlphaMerger::RowsReady(int firstRow, int rowCount) {
 // Merges the rows from the last merged one up to endRow.
 void LJngAlphaMerger::MergeRows(int endRow) {
   if (endRow <= m_mergedRows) return;
-  size_t begin = static_cast<size_t>(m_mergedRows) * m_width;
-  size_t end = static_cast<size_t>(endRow) * m_width;
+  int firstRow = m_mergedRows;
   m_mergedRows = endRow;
+  // Once the alpha is decoded the second core has no other work.
+  if (static_cast<size_t>(endRow - firstRow) * m_width < TWO_HALVES_PIXELS)
+    MergeRange(firstRow, endRow);
+  else
+    RunInTwoHalves(firstRow, endRow, [this](int first, int end) { MergeRange(first, end); });
+}
+
+void LJngAlphaMerger::MergeRange(int firstRow, int endRow) const {
+  size_t begin = static_cast<size_t>(firstRow) * m_width;
+  size_t end = static_cast<size_t>(endRow) * m_width;
   const unsigned char* samples = m_alpha.imageData->pixels;
   unsigned char* pixels = m_image.imageData->pixels;
   bool wide = m_alpha.format == TEXTURE_FORMAT_L16;

@@ -31,6 +31,7 @@ class LJngAlphaMerger : public LLoader_Image_JPG_Base::RowListener {
 
  private:
   void MergeRows(int endRow);
+  void MergeRange(int firstRow, int endRow) const;
 
   const LData_Image& m_alpha;
   LData_Image& m_image;

@@ -124,6 +124,16 @@ bool Inflate(const kor::UArray<unsigned char>& zlibStream, uint64_t needed, cons
   return true;
 }
 
+// The array's storage, which the record's pixels then own: both come from
+// the pool as arrays of bytes. The array is left empty.
+unsigned char* TakeStorage(kor::UArray<unsigned char>& bytes) {
+  unsigned char* storage = bytes.m_array;
+  bytes.m_array = nullptr;
+  bytes.m_arrayNum = 0;
+  bytes.m_arrayMax = 0;
+  return storage;
+}
+
 uint64_t PixelBufferSize(const LData_ImagePart& part, int pixelBytes) {
   if (part.width < 0 || part.height < 0) return UINT64_MAX;
   return static_cast<uint64_t>(part.width) * static_cast<uint64_t>(part.height) *
@@ -296,6 +306,14 @@ bool LLoader_Image_PNG::DecodeImageData(const PngHeader& header, const kor::UArr
 
   kor::UArray<unsigned char> inflated;
   if (!Inflate(data, needed, name, inflated)) return false;
+  // Grey rows become the record's pixels where they were inflated (a JNG's
+  // alpha channel is such an image).
+  if (CanReconstructGreyInPlace(header) && header.width == static_cast<uint32_t>(part->width) &&
+      header.height == static_cast<uint32_t>(part->height)) {
+    ReconstructGreyInPlace(header, inflated.GetData());
+    part->SetPixels(TakeStorage(inflated));
+    return true;
+  }
   part->SetPixels(new unsigned char[static_cast<size_t>(pixelBytes)]);
   if (ReconstructImage(image, header, inflated, palette)) return true;
   ReportCorrupt(name, NOT_DEFLATE);

@@ -451,12 +451,13 @@ LUM_PNG_INLINE void UnfilterPixels(int filterType, unsigned char* row, const uns
       break;
     case ROW_FILTER_PAETH:
       // Thresholds cost work ahead of the chain that pays while pixels are
-      // small: byte by byte up to two bytes, a pixel a step up to four;
+      // small: byte by byte for one byte, a pixel a step up to four (at two
+      // bytes, as 16-bit grey has, a pixel a step beats two byte chains);
       // wider pixels compare the distances themselves, a pixel a step.
       // Rows shorter than a chunk of thresholds, and the bytes after the
       // last chunk, go a pixel a step.
       {
-        size_t done = BPP <= 2   ? UnfilterPaethByThresholds<BPP>(row, prior, length)
+        size_t done = BPP <= 1   ? UnfilterPaethByThresholds<BPP>(row, prior, length)
                       : BPP <= 4 ? UnfilterPaethPixelsByThresholds<BPP>(row, prior, length)
                                  : 0;
         UnfilterPaeth(row, prior, length, BPP, UnfilterPaethPixels<BPP>(row, prior, length, done));

@@ -704,4 +704,18 @@ TEST_F(ParallelAlpha, LargeFilesGiveTheSameResultsAndMessagesInTheSameOrder) {
       EXPECT_TRUE(outcome.pixels.empty()) << c.label;
     }
   }
+  // The deflated alpha arrives whole in every row, alpha first in a pixel.
+  const struct {
+    int format;
+    const Bytes* file;
+  } written[] = {{lum::TEXTURE_FORMAT_A8B8G8R8, &colourIdat}, {lum::TEXTURE_FORMAT_A8L8, &greyIdat}};
+  for (const auto& w : written) {
+    const int pixelBytes = lum::LData_Image::BytesPerPixel(w.format);
+    Bytes pattern = Pattern(BIG, BIG, pixelBytes, 5);
+    ReadOutcome outcome = ReadWith(*w.file, true);
+    ASSERT_EQ(pattern.size(), outcome.pixels.size()) << w.format;
+    size_t wrong = 0;
+    for (size_t i = 0; i < pattern.size(); i += pixelBytes) wrong += outcome.pixels[i] != pattern[i];
+    EXPECT_EQ(0u, wrong) << w.format;
+  }
 }

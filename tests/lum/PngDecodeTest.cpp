@@ -56,7 +56,7 @@ const std::string MORE_DATA = "More image data than the image needs. \"image.png
 // Pixels
 
 TEST(PngDecode, EveryColourTypeDepthFilterAndInterlaceMatchesLibpng) {
-  const uint32_t sizes[][2] = {{1, 1}, {2, 3}, {5, 9}, {12, 1}, {13, 7}, {37, 29}};
+  const uint32_t sizes[][2] = {{1, 1}, {2, 3}, {5, 9}, {12, 1}, {13, 7}, {37, 29}, {70, 5}};
   const int filters[] = {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH,
                          PNG_ALL_FILTERS};
   uint32_t seed = 1;

@@ -102,6 +102,24 @@ TEST(ImporterConversions, RecordsReachTheHostDirectlyAsThroughTheirLayout) {
     ASSERT_TRUE(ConvertRecordToHostPixels(column, host.data()));
     EXPECT_EQ(Bytes(c.host.begin() + 4, c.host.end()), Bytes(host.begin(), host.begin() + 4));
     EXPECT_EQ(Bytes(c.host.begin(), c.host.begin() + 4), Bytes(host.begin() + 4, host.end()));
+
+    // An image large enough to be shared between two threads, of an odd
+    // height, every pixel different.
+    const int width = 1024, height = 1025;
+    const size_t pixelBytes = c.record.size() / 2;
+    Bytes pixels;
+    for (int i = 0; i < width * height; ++i)
+      for (size_t b = 0; b < pixelBytes; ++b) pixels.push_back(static_cast<unsigned char>(c.record[b] + 7 * i + (i >> 8)));
+    lum::LData_Image large;
+    FillRecord(large, c.format, pixels, width, height);
+    kor::UArray<unsigned char> buffer;
+    ASSERT_TRUE(ConvertRecordPixels(large, buffer));
+    ImageInfo info = {width, height, c.layout};
+    Bytes throughTheLayout(size_t(width) * height * 4);
+    ConvertToHostPixels(info, buffer.GetData(), throughTheLayout.data());
+    Bytes direct(throughTheLayout.size());
+    ASSERT_TRUE(ConvertRecordToHostPixels(large, direct.data()));
+    EXPECT_EQ(throughTheLayout, direct);
   }
 }
 
