@@ -93,8 +93,9 @@ void ReconstructGreyInPlace(const PngHeader& header, unsigned char* data) {
   const size_t rowBytes = width * sampleBytes;
   const unsigned char* prior = nullptr;
   for (size_t j = 0; j <= header.height; ++j) {
-    unsigned char* row = data + j * (rowBytes + 1) + 1;
-    if (j < header.height) UnfilterPngRow(row[-1], row, prior, rowBytes, sampleBytes);
+    // Past the last row there is only the move of that row left to do.
+    unsigned char* row = j < header.height ? data + j * (rowBytes + 1) + 1 : nullptr;
+    if (row != nullptr) UnfilterPngRow(row[-1], row, prior, rowBytes, sampleBytes);
     if (prior != nullptr) {
       unsigned char* to = data + (j - 1) * rowBytes;
       if (sampleBytes == 1) std::memmove(to, prior, rowBytes);
