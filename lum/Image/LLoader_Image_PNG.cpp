@@ -8,6 +8,7 @@
 #include "kor/CoreServices/Interfaces/ICoreServices.h"
 #include "kor/ErrorDescription.h"
 #include "kor/Utils/UCompressor.h"
+#include "lum/Image/LPngGreyInPlace.h"
 #include "lum/Image/LPngReconstruct.h"
 #include "lum/Image/LPngUnpack.h"
 #include "lum/Image/LPngWriter.h"

@@ -59,51 +59,7 @@ size_t ReconstructPass(unsigned char* data, const PngPass& pass, uint64_t width,
   return rows * (rowBytes + 1);
 }
 
-// Moves count 16-bit big-endian samples from `from` down to `to` (to <=
-// from) in machine order. Each chunk is read whole before any of it is
-// written, so the overlap of the two ranges does no harm.
-void MoveGrey16Down(const unsigned char* from, unsigned char* to, size_t count) {
-  enum { CHUNK = 32 };
-  size_t i = 0;
-  for (; i + CHUNK <= count; i += CHUNK) {
-    unsigned char bytes[2 * CHUNK];
-    std::memcpy(bytes, from + 2 * i, sizeof bytes);
-    uint16_t words[CHUNK];
-    for (size_t k = 0; k < CHUNK; ++k) words[k] = static_cast<uint16_t>(bytes[2 * k] << 8 | bytes[2 * k + 1]);
-    std::memcpy(to + 2 * i, words, sizeof words);
-  }
-  for (; i < count; ++i) {
-    uint16_t word = static_cast<uint16_t>(from[2 * i] << 8 | from[2 * i + 1]);
-    std::memcpy(to + 2 * i, &word, sizeof word);
-  }
-}
-
 }  // namespace
-
-bool CanReconstructGreyInPlace(const PngHeader& header) {
-  return header.colorType == PngHeader::COLOR_TYPE_GREY && (header.bitDepth == 8 || header.bitDepth == 16) &&
-         header.interlaceMethod == PngHeader::INTERLACE_NONE && header.width > 0 && header.height > 0;
-}
-
-// Row j is restored against row j - 1 where it was inflated, then row j - 1
-// moves down: its place there ends at or before row j's first byte.
-void ReconstructGreyInPlace(const PngHeader& header, unsigned char* data) {
-  const size_t width = header.width;
-  const size_t sampleBytes = header.bitDepth / 8;
-  const size_t rowBytes = width * sampleBytes;
-  const unsigned char* prior = nullptr;
-  for (size_t j = 0; j <= header.height; ++j) {
-    // Past the last row there is only the move of that row left to do.
-    unsigned char* row = j < header.height ? data + j * (rowBytes + 1) + 1 : nullptr;
-    if (row != nullptr) UnfilterPngRow(row[-1], row, prior, rowBytes, sampleBytes);
-    if (prior != nullptr) {
-      unsigned char* to = data + (j - 1) * rowBytes;
-      if (sampleBytes == 1) std::memmove(to, prior, rowBytes);
-      else MoveGrey16Down(prior, to, width);
-    }
-    prior = row;
-  }
-}
 
 int GetPngPasses(int interlaceMethod, const PngPass*& passes) {
   switch (interlaceMethod) {

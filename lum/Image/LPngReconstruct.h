@@ -34,15 +34,4 @@ inline uint64_t PngRowBytes(uint64_t width, int bitsPerPixel) {
 // byte included; UINT64_MAX when it would not fit in 64 bits.
 uint64_t PngImageDataSize(const PngHeader& header, int bitsPerPixel);
 
-// Whether ReconstructGreyInPlace takes header's image data: grey samples of
-// 8 or 16 bits, not interlaced, at least one pixel.
-bool CanReconstructGreyInPlace(const PngHeader& header);
-
-// Restores the rows of such data where they lie and moves each row's
-// samples down over the filter bytes before them, 16-bit samples turned into
-// machine order: the data's first width x height x sample bytes become the
-// record's pixels, with no second image-size buffer. data holds at least
-// PngImageDataSize bytes.
-void ReconstructGreyInPlace(const PngHeader& header, unsigned char* data);
-
 }  // namespace lum

@@ -2,6 +2,7 @@
 // decodes, and on files built here chunk by chunk.
 #include <algorithm>
 #include <atomic>
+#include <random>
 #include <thread>
 #include <utility>
 
@@ -9,6 +10,7 @@
 #include "JpegTestSupport.h"
 #include "kor/CoreServices/Interfaces/IOutputStream.h"
 #include "lum/Image/LLoader_Image_JNG.h"
+#include "lum/Image/LPngGreyInPlace.h"
 #include "lum/LImageSaveOptions.h"
 
 using lum::LData_Image;
@@ -537,6 +539,7 @@ class ParallelAlpha : public JngDecoder {
  protected:
   ReadOutcome ReadWith(const Bytes& file, bool parallel) {
     uint64_t before = lum::LLoader_Image_JNG::SetParallelAlphaPixels(parallel ? 0 : UINT64_MAX);
+    uint64_t twoPartsBefore = lum::SetGreyInTwoPartsPixels(parallel ? 0 : UINT64_MAX);
     ReadOutcome outcome;
     LData_Image image;
     try {
@@ -545,6 +548,7 @@ class ParallelAlpha : public JngDecoder {
       outcome.result = std::string(error.GetMessage()) + " / " + error.GetHistory();
     }
     lum::LLoader_Image_JNG::SetParallelAlphaPixels(before);
+    lum::SetGreyInTwoPartsPixels(twoPartsBefore);
     outcome.warnings = sink.Text();
     sink.Clear();
     outcome.format = image.format;
@@ -643,6 +647,11 @@ TEST_F(ParallelAlpha, LargeFilesGiveTheSameResultsAndMessagesInTheSameOrder) {
   std::vector<unsigned> wide(samples.begin(), samples.begin() + size_t(BIG) * BIG);
   for (unsigned& sample : wide) sample = sample * 257 + 3;
   Bytes wideAlpha = DeflatedRows(wide, BIG, BIG, 16);
+  // Rows of every filter type, those of None and Sub splitting the restore.
+  std::mt19937 random(9);
+  std::vector<unsigned> noise(samples.size());
+  for (unsigned& sample : noise) sample = random() & 0xFF;
+  Bytes noisy = FilteredAlpha(noise, BIG, BIG + 1, false);
   Bytes cutIdat = Cut(DataOf(colourIdat, "IDAT"), 0.5);
   Bytes jdaa = DataOf(colourJdaa, "JDAA");
   Bytes shortJdaa = Cut(jdaa, 0.6);
@@ -666,6 +675,8 @@ TEST_F(ParallelAlpha, LargeFilesGiveTheSameResultsAndMessagesInTheSameOrder) {
       {"grey, JPEG alpha", greyJdaa, "true", ""},
       {"Paeth rows", Rebuilt(colourIdat, &paeth, nullptr), "true", ""},
       {"16-bit alpha", Rebuilt(colourIdat, &wideAlpha, nullptr, 16), "true", ""},
+      {"noisy alpha, too long", Rebuilt(colourIdat, &noisy, nullptr), "true", Warning(MORE_DATA)},
+      {"grey, 16-bit alpha", Rebuilt(greyIdat, &wideAlpha, nullptr, 16), "true", ""},
       {"alpha too long, colour cut short", Rebuilt(colourIdat, &extraRows, &shortJdat), "true",
        Warning(MORE_DATA) + Warning(ENDS_EARLY)},
       {"JPEG alpha and colour cut short", Rebuilt(colourJdaa, &shortJdaa, &shortJdat), "true",

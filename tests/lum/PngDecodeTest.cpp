@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -13,6 +14,7 @@
 #include "RecordingSink.h"
 #include "TestServices.h"
 #include "lum/Image/LPngFilter.h"
+#include "lum/Image/LPngGreyInPlace.h"
 
 namespace {
 
@@ -530,4 +532,40 @@ TEST(PngDecode, DecodeImageDataRaisesForARecordOfAnotherPixelSize) {
                kor::ErrorDescription);
   record.format = lum::TEXTURE_FORMAT_L16;
   EXPECT_TRUE(lum::LLoader_Image_PNG::DecodeImageData(header, data, "alpha", nullptr, record));
+}
+
+// Grey rows restored where they were inflated, in two parts on two threads
+// where a row needs no row above it, as on one: rows of every filter type,
+// the part boundary anywhere from the second row to the last.
+TEST(PngDecode, GreyRowsRestoredInTwoPartsAsInOne) {
+  std::mt19937 random(5);
+  const struct {
+    const char* label;
+    std::vector<int> types;  // cycled over the rows
+  } patterns[] = {
+      {"none stands alone", {4, 3, 2, 4, 0, 4, 4, 3}},
+      {"sub stands alone", {1, 4, 4, 2, 3, 4, 1, 4}},
+      {"every row stands alone", {0, 1}},
+      {"no row stands alone", {4, 3, 2}},
+      {"unknown types", {4, 7, 1, 5, 4}},
+  };
+  for (const auto& pattern : patterns)
+    for (unsigned char depth : {8, 16})
+      for (uint32_t width : {1u, 5u, 33u, 200u})
+        for (uint32_t height : {2u, 3u, 9u, 40u}) {
+          lum::PngHeader header = {width, height, depth, lum::PngHeader::COLOR_TYPE_GREY, 0, 0, 0, 0};
+          const size_t stride = size_t(width) * depth / 8 + 1;
+          Bytes data = FilterTestBytes(stride * height, random);
+          for (size_t j = 0; j < height; ++j)
+            data[j * stride] = static_cast<unsigned char>(pattern.types[j % pattern.types.size()]);
+          Bytes inOne = data;
+          uint64_t before = lum::SetGreyInTwoPartsPixels(UINT64_MAX);
+          lum::ReconstructGreyInPlace(header, inOne.data());
+          lum::SetGreyInTwoPartsPixels(0);
+          lum::ReconstructGreyInPlace(header, data.data());
+          lum::SetGreyInTwoPartsPixels(before);
+          const size_t pixelBytes = (stride - 1) * height;
+          EXPECT_TRUE(std::equal(inOne.begin(), inOne.begin() + pixelBytes, data.begin()))
+              << pattern.label << ", " << int(depth) << "-bit, " << width << " x " << height;
+        }
 }

@@ -1,0 +1,152 @@
+#include "lum/Image/LPngGreyInPlace.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstring>
+#include <thread>
+
+#include "lum/Image/LPngFilter.h"
+
+namespace lum {
+
+namespace {
+
+// SetGreyInTwoPartsPixels's size; read on any thread.
+std::atomic<uint64_t> s_twoPartsPixels(GREY_IN_TWO_PARTS_PIXELS);
+
+// Moves count 16-bit big-endian samples from `from` down to `to` (to <=
+// from) in machine order. Each chunk is read whole before any of it is
+// written, so the overlap of the two ranges does no harm.
+void MoveGrey16Down(const unsigned char* from, unsigned char* to, size_t count) {
+  enum { CHUNK = 32 };
+  size_t i = 0;
+  for (; i + CHUNK <= count; i += CHUNK) {
+    unsigned char bytes[2 * CHUNK];
+    std::memcpy(bytes, from + 2 * i, sizeof bytes);
+    uint16_t words[CHUNK];
+    for (size_t k = 0; k < CHUNK; ++k) words[k] = static_cast<uint16_t>(bytes[2 * k] << 8 | bytes[2 * k + 1]);
+    std::memcpy(to + 2 * i, words, sizeof words);
+  }
+  for (; i < count; ++i) {
+    uint16_t word = static_cast<uint16_t>(from[2 * i] << 8 | from[2 * i + 1]);
+    std::memcpy(to + 2 * i, &word, sizeof word);
+  }
+}
+
+// The rows of the inflated data: row j's filter byte at j * stride, its
+// samples after it; once moved down, at j * rowBytes.
+struct GreyRows {
+  explicit GreyRows(const PngHeader& header, unsigned char* bytes)
+      : data(bytes),
+        width(header.width),
+        height(header.height),
+        sampleBytes(header.bitDepth / 8u),
+        rowBytes(width * sampleBytes),
+        stride(rowBytes + 1) {}
+
+  unsigned char* Row(size_t j) const { return data + j * stride + 1; }
+  int FilterType(size_t j) const { return data[j * stride]; }
+
+  // Row j where it was inflated, against row j - 1 there, or against
+  // nothing when it is the first of its part.
+  void Restore(size_t j, bool first) const {
+    UnfilterPngRow(FilterType(j), Row(j), first ? nullptr : Row(j - 1), rowBytes, sampleBytes);
+  }
+
+  // Row j from where it was inflated to its place in the pixels: that place
+  // ends at or before row j + 1's first byte, and rows move in order.
+  void MoveDown(size_t j) const {
+    unsigned char* to = data + j * rowBytes;
+    if (sampleBytes == 1) std::memmove(to, Row(j), rowBytes);
+    else MoveGrey16Down(Row(j), to, width);
+  }
+
+  unsigned char* data;
+  size_t width;
+  size_t height;
+  size_t sampleBytes;
+  size_t rowBytes;
+  size_t stride;
+};
+
+// Restores rows begin to end - 1, moving each but the last down once the
+// next is restored, while it is still in the cache.
+void RestoreAndMove(const GreyRows& rows, size_t begin, size_t end) {
+  for (size_t j = begin; j < end; ++j) {
+    rows.Restore(j, j == begin);
+    if (j > begin) rows.MoveDown(j - 1);
+  }
+}
+
+void RestoreOnly(const GreyRows& rows, size_t begin, size_t end) {
+  for (size_t j = begin; j < end; ++j) rows.Restore(j, j == begin);
+}
+
+// A row restored without the one above it.
+bool StandsAlone(int filterType) { return filterType == ROW_FILTER_NONE || filterType == ROW_FILTER_SUB; }
+
+// About what restoring a row of each filter type costs, beside the others.
+unsigned RestoreCost(int filterType) {
+  switch (filterType) {
+    case ROW_FILTER_SUB: return 2;
+    case ROW_FILTER_AVERAGE: return 3;
+    case ROW_FILTER_PAETH: return 4;
+    default: return 1;
+  }
+}
+
+// The row standing alone that splits the work most evenly, 0 when none
+// but the first does.
+size_t MiddleRow(const GreyRows& rows) {
+  uint64_t total = 0;
+  for (size_t j = 0; j < rows.height; ++j) total += RestoreCost(rows.FilterType(j));
+  size_t best = 0;
+  uint64_t bestImbalance = total;
+  uint64_t before = 0;
+  for (size_t j = 0; j < rows.height; ++j) {
+    if (j > 0 && StandsAlone(rows.FilterType(j))) {
+      uint64_t imbalance = before > total - before ? 2 * before - total : total - 2 * before;
+      if (imbalance < bestImbalance) {
+        best = j;
+        bestImbalance = imbalance;
+      }
+    }
+    before += RestoreCost(rows.FilterType(j));
+  }
+  return best;
+}
+
+}  // namespace
+
+bool CanReconstructGreyInPlace(const PngHeader& header) {
+  return header.colorType == PngHeader::COLOR_TYPE_GREY && (header.bitDepth == 8 || header.bitDepth == 16) &&
+         header.interlaceMethod == PngHeader::INTERLACE_NONE && header.width > 0 && header.height > 0;
+}
+
+// The second part is restored where it lies while the first is restored
+// and moved down; its rows move down once the first part's have. The two
+// threads' bytes do not meet: the first part's rows lie, and move, below
+// where the second part's begin.
+void ReconstructGreyInPlace(const PngHeader& header, unsigned char* data) {
+  const GreyRows rows(header, data);
+  const uint64_t pixels = static_cast<uint64_t>(rows.width) * rows.height;
+  size_t middle = pixels >= s_twoPartsPixels.load(std::memory_order_relaxed) ? MiddleRow(rows) : 0;
+  std::thread second;
+  if (middle > 0) {
+    try {
+      second = std::thread(RestoreOnly, rows, middle, rows.height);
+    } catch (...) {  // no thread: all of it here
+      middle = 0;
+    }
+  }
+  const size_t firstEnd = middle > 0 ? middle : rows.height;
+  RestoreAndMove(rows, 0, firstEnd);
+  rows.MoveDown(firstEnd - 1);
+  if (!second.joinable()) return;
+  second.join();
+  for (size_t j = middle; j < rows.height; ++j) rows.MoveDown(j);
+}
+
+uint64_t SetGreyInTwoPartsPixels(uint64_t pixels) { return s_twoPartsPixels.exchange(pixels); }
+
+}  // namespace lum
