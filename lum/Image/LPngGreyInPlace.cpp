@@ -1,8 +1,10 @@
 #include "lum/Image/LPngGreyInPlace.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "lum/Image/LPngFilter.h"
@@ -78,8 +80,21 @@ void RestoreAndMove(const GreyRows& rows, size_t begin, size_t end) {
   }
 }
 
-void RestoreOnly(const GreyRows& rows, size_t begin, size_t end) {
-  for (size_t j = begin; j < end; ++j) rows.Restore(j, j == begin);
+// The second part's rows, restored from begin on as RestoreAndMove does.
+// Their places must not reach into the first part's bytes, which lie below
+// begin * stride: the first `held` rows, whose places do, are copied into
+// held as they are instead, and moved into place once the first part is
+// done.
+void RestoreSecondPart(const GreyRows& rows, size_t begin, unsigned char* held, size_t heldRows) {
+  auto place = [&](size_t j) {
+    if (j < begin + heldRows) std::memcpy(held + (j - begin) * rows.rowBytes, rows.Row(j), rows.rowBytes);
+    else rows.MoveDown(j);
+  };
+  for (size_t j = begin; j < rows.height; ++j) {
+    rows.Restore(j, j == begin);
+    if (j > begin) place(j - 1);
+  }
+  place(rows.height - 1);
 }
 
 // A row restored without the one above it.
@@ -123,18 +138,22 @@ bool CanReconstructGreyInPlace(const PngHeader& header) {
          header.interlaceMethod == PngHeader::INTERLACE_NONE && header.width > 0 && header.height > 0;
 }
 
-// The second part is restored where it lies while the first is restored
-// and moved down; its rows move down once the first part's have. The two
-// threads' bytes do not meet: the first part's rows lie, and move, below
-// where the second part's begin.
+// The two threads' bytes do not meet: the first part's rows lie, and move,
+// below where the second part's begin, and the second part's places begin
+// above its held rows.
 void ReconstructGreyInPlace(const PngHeader& header, unsigned char* data) {
   const GreyRows rows(header, data);
   const uint64_t pixels = static_cast<uint64_t>(rows.width) * rows.height;
   size_t middle = pixels >= s_twoPartsPixels.load(std::memory_order_relaxed) ? MiddleRow(rows) : 0;
+  // Row j's place reaches below middle * stride while j * rowBytes < middle * stride.
+  size_t heldRows = 0;
+  std::unique_ptr<unsigned char[]> held;
   std::thread second;
   if (middle > 0) {
+    heldRows = std::min(rows.height - middle, (middle + rows.rowBytes - 1) / rows.rowBytes);
     try {
-      second = std::thread(RestoreOnly, rows, middle, rows.height);
+      held.reset(new unsigned char[heldRows * rows.rowBytes]);
+      second = std::thread(RestoreSecondPart, rows, middle, held.get(), heldRows);
     } catch (...) {  // no thread: all of it here
       middle = 0;
     }
@@ -144,7 +163,12 @@ void ReconstructGreyInPlace(const PngHeader& header, unsigned char* data) {
   rows.MoveDown(firstEnd - 1);
   if (!second.joinable()) return;
   second.join();
-  for (size_t j = middle; j < rows.height; ++j) rows.MoveDown(j);
+  for (size_t k = 0; k < heldRows; ++k) {
+    unsigned char* to = data + (middle + k) * rows.rowBytes;
+    const unsigned char* from = held.get() + k * rows.rowBytes;
+    if (rows.sampleBytes == 1) std::memcpy(to, from, rows.rowBytes);
+    else MoveGrey16Down(from, to, rows.width);
+  }
 }
 
 uint64_t SetGreyInTwoPartsPixels(uint64_t pixels) { return s_twoPartsPixels.exchange(pixels); }
