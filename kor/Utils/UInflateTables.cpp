@@ -43,12 +43,25 @@ uint32_t DistanceEntry(int symbol) {
 
 uint32_t CodeLengthEntry(int symbol) { return ENTRY_LITERAL | (static_cast<uint32_t>(symbol) << 16); }
 
+// A code's entry: what entryOf gives for its symbol, with the bits it
+// consumes; entryOf gives a match's extra bits in the low byte.
+template <uint32_t (*entryOf)(int)>
+uint32_t CodeEntry(int symbol, int length) {
+  uint32_t entry = entryOf(symbol);
+  const uint32_t bits = static_cast<uint32_t>(length);
+  if (entry & ENTRY_MATCH) return (entry & ~0xFFFu) | ((entry & 0xFF) + bits) | (bits << 8);
+  return entry ? entry | bits : 0;
+}
+
 // Fills a main table of 2^mainBits entries, followed by its subtables, with
 // the canonical codes of slots (SLOT_COUNT of them). Codes whose value does
 // not fit their length (an over-subscribed set) can never be read and get no
 // entry; codes of an incomplete set that are left over stay 0.
-// A complete set fills every entry; only an incomplete one has its tables
-// cleared first.
+// The main table grows with the code lengths: a code of length L is written
+// once, into the first 2^L entries, and the table doubles by copying before
+// each longer length, which repeats every entry wherever its bits recur. A
+// complete set covers every entry; only an incomplete one has its first
+// entries cleared, and the copies carry the zeros on.
 template <uint32_t (*entryOf)(int)>
 void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots) {
   const uint32_t mainSize = 1u << mainBits;
@@ -72,26 +85,25 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots) 
     }
   }
   const bool complete = kraftSum == 1u << DecompressorPolicy_Deflate::MAX_CODE_LENGTH;
-  if (!complete) std::memset(table, 0, mainSize * sizeof(uint32_t));
+
+  int filledBits = codeCount > 0 && codes[0].length < mainBits ? codes[0].length : mainBits;
+  if (!complete) std::memset(table, 0, (1u << filledBits) * sizeof(uint32_t));
+  int i = 0;
+  for (; i < codeCount && codes[i].length <= mainBits; ++i) {
+    const Code& c = codes[i];
+    for (; filledBits < c.length; ++filledBits)
+      std::memcpy(table + (1u << filledBits), table, (1u << filledBits) * sizeof(uint32_t));
+    table[ReverseBits(c.code, c.length)] = CodeEntry<entryOf>(c.symbol, c.length);
+  }
+  for (; filledBits < mainBits; ++filledBits)
+    std::memcpy(table + (1u << filledBits), table, (1u << filledBits) * sizeof(uint32_t));
 
   uint32_t nextSubtable = mainSize;
   uint32_t subtable = 0;
   int subtableBits = 0;
   uint32_t currentPrefix = ~0u;
-  for (int i = 0; i < codeCount; ++i) {
+  for (; i < codeCount; ++i) {
     const Code& c = codes[i];
-    // entryOf gives a match's extra bits in the low byte.
-    uint32_t entry = entryOf(c.symbol);
-    if (entry & ENTRY_MATCH)
-      entry = (entry & ~0xFFFu) | ((entry & 0xFF) + static_cast<uint32_t>(c.length)) |
-              (static_cast<uint32_t>(c.length) << 8);
-    else if (entry)
-      entry |= static_cast<uint32_t>(c.length);
-    if (c.length <= mainBits) {
-      uint32_t step = 1u << c.length;
-      for (uint32_t j = ReverseBits(c.code, c.length); j < mainSize; j += step) table[j] = entry;
-      continue;
-    }
     int tailBits = c.length - mainBits;
     uint32_t prefix = c.code >> tailBits;
     if (prefix != currentPrefix) {
@@ -109,6 +121,7 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots) 
                                              (static_cast<uint32_t>(subtableBits) << 8) |
                                              (subtable << 16) | static_cast<uint32_t>(mainBits);
     }
+    uint32_t entry = CodeEntry<entryOf>(c.symbol, c.length);
     uint32_t tail = c.code & ((1u << tailBits) - 1);
     uint32_t step = 1u << tailBits;
     for (uint32_t j = ReverseBits(tail, tailBits); j < (1u << subtableBits); j += step)
@@ -171,19 +184,23 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
   HuffmanLengthSlot slots[DecompressorPolicy_Deflate::SLOT_COUNT];
   std::memset(slots, 0, sizeof(slots));
   int symbols[19];
+  int perLength[8] = {};
+  for (int s = 0; s < 19; ++s) ++perLength[codeLengthLengths[s]];
+  int* next[8];
   int used = 0;
   int code = 0;
   for (int length = 1; length <= 7; ++length) {
     HuffmanLengthSlot& slot = slots[length - 1];
+    slot.m_count = perLength[length];
     slot.m_firstCode = code;
-    slot.m_symbols = symbols + used;
-    for (int s = 0; s < 19; ++s)
-      if (codeLengthLengths[s] == length) symbols[used + slot.m_count++] = s;
+    slot.m_symbols = next[length] = symbols + used;
     used += slot.m_count;
     code += slot.m_count;
     slot.m_lastCode = code - 1;
     code <<= 1;
   }
+  for (int s = 0; s < 19; ++s)
+    if (codeLengthLengths[s]) *next[codeLengthLengths[s]]++ = s;
   BuildLookup<CodeLengthEntry>(workspace.m_codeLength, CODE_LENGTH_BITS, slots);
 
   // The literal/length and distance lengths form one sequence.
@@ -248,31 +265,47 @@ void DecompressorPolicy_Deflate::BuildSlots(HuffmanLengthSlot* slots, const unsi
                                             int count) {
   KOR_GUARD_BEGIN
   assure(count >= 0 && count <= 288);
-  int perLength[MAX_CODE_LENGTH + 1] = {};
-  for (int s = 0; s < count; ++s) {
+  // Four counts a length, taken in turn: runs of one length would otherwise
+  // wait on each increment before the next. Runs of eight unused symbols,
+  // common in small streams, are passed over at once.
+  int perLengthIn[4][MAX_CODE_LENGTH + 1] = {};
+  for (int s = 0; s < count;) {
+    if (count - s >= 8 && inflate::Load64(lengths + s) == 0) {
+      s += 8;
+      continue;
+    }
     assure(lengths[s] <= MAX_CODE_LENGTH);
-    ++perLength[lengths[s]];
+    ++perLengthIn[s & 3][lengths[s]];
+    ++s;
   }
   int code = 0;
+  int* next[MAX_CODE_LENGTH + 1];
   for (int length = 1; length <= MAX_CODE_LENGTH; ++length) {
+    const int perLength = perLengthIn[0][length] + perLengthIn[1][length] + perLengthIn[2][length] +
+                          perLengthIn[3][length];
     HuffmanLengthSlot& slot = slots[length - 1];
     if (slot.m_symbols) FreeMemory(slot.m_symbols, LOCATION_DELETE_ARRAY);
     slot.m_symbols = nullptr;
     slot.m_count = 0;
     slot.m_firstCode = code;
-    if (perLength[length] > 0)
+    if (perLength > 0)
       slot.m_symbols = static_cast<int*>(
-          AllocateMemory(static_cast<size_t>(perLength[length]) * sizeof(int), LOCATION_NEW_ARRAY));
-    code += perLength[length];
+          AllocateMemory(static_cast<size_t>(perLength) * sizeof(int), LOCATION_NEW_ARRAY));
+    slot.m_count = perLength;
+    next[length] = slot.m_symbols;
+    code += perLength;
     slot.m_lastCode = code - 1;
     code <<= 1;
   }
   // Symbols in increasing order, each to the slot of its length.
-  for (int s = 0; s < count; ++s)
-    if (lengths[s]) {
-      HuffmanLengthSlot& slot = slots[lengths[s] - 1];
-      slot.m_symbols[slot.m_count++] = s;
+  for (int s = 0; s < count;) {
+    if (count - s >= 8 && inflate::Load64(lengths + s) == 0) {
+      s += 8;
+      continue;
     }
+    if (lengths[s]) *next[lengths[s]]++ = s;
+    ++s;
+  }
   KOR_GUARD_END
 }
 
