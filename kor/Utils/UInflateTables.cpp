@@ -53,8 +53,16 @@ uint32_t CodeEntry(int symbol, int length) {
   return entry ? entry | bits : 0;
 }
 
+// The first 2^bits entries of table again after them. A memmove, not a
+// memcpy: compilers expand a memcpy of unknown size into a string
+// instruction, which at these sizes is several times slower than the
+// library's copy on some processors.
+void DoubleTable(uint32_t* table, int bits) {
+  std::memmove(table + (1u << bits), table, (1u << bits) * sizeof(uint32_t));
+}
+
 // Fills a main table of 2^mainBits entries, followed by its subtables, with
-// the canonical codes of slots (SLOT_COUNT of them). Codes whose value does
+// the canonical codes of the first longest slots. Codes whose value does
 // not fit their length (an over-subscribed set) can never be read and get no
 // entry; codes of an incomplete set that are left over stay 0.
 // The main table grows with the code lengths: a code of length L is written
@@ -63,7 +71,8 @@ uint32_t CodeEntry(int symbol, int length) {
 // complete set covers every entry; only an incomplete one has its first
 // entries cleared, and the copies carry the zeros on.
 template <uint32_t (*entryOf)(int)>
-void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots) {
+void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots,
+                 int longest = DecompressorPolicy_Deflate::MAX_CODE_LENGTH) {
   const uint32_t mainSize = 1u << mainBits;
 
   // The readable codes in canonical order: left-aligned they increase, so
@@ -75,7 +84,7 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots) 
   } codes[288];
   int codeCount = 0;
   uint32_t kraftSum = 0;  // in units of 2^-15; 2^15 for a complete set
-  for (int length = 1; length <= DecompressorPolicy_Deflate::MAX_CODE_LENGTH; ++length) {
+  for (int length = 1; length <= longest; ++length) {
     const HuffmanLengthSlot& slot = slots[length - 1];
     for (int i = 0; i < slot.m_count && codeCount < 288; ++i) {
       uint32_t code = static_cast<uint32_t>(slot.m_firstCode) + static_cast<uint32_t>(i);
@@ -91,12 +100,10 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots) 
   int i = 0;
   for (; i < codeCount && codes[i].length <= mainBits; ++i) {
     const Code& c = codes[i];
-    for (; filledBits < c.length; ++filledBits)
-      std::memcpy(table + (1u << filledBits), table, (1u << filledBits) * sizeof(uint32_t));
+    for (; filledBits < c.length; ++filledBits) DoubleTable(table, filledBits);
     table[ReverseBits(c.code, c.length)] = CodeEntry<entryOf>(c.symbol, c.length);
   }
-  for (; filledBits < mainBits; ++filledBits)
-    std::memcpy(table + (1u << filledBits), table, (1u << filledBits) * sizeof(uint32_t));
+  for (; filledBits < mainBits; ++filledBits) DoubleTable(table, filledBits);
 
   uint32_t nextSubtable = mainSize;
   uint32_t subtable = 0;
@@ -181,15 +188,15 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
   if (reader.Overrun()) return false;
 
   // Canonical codes of the code-length alphabet, straight into a table.
-  HuffmanLengthSlot slots[DecompressorPolicy_Deflate::SLOT_COUNT];
-  std::memset(slots, 0, sizeof(slots));
+  enum { LONGEST_CODE_LENGTH_CODE = 7 };
+  HuffmanLengthSlot slots[LONGEST_CODE_LENGTH_CODE];
   int symbols[19];
-  int perLength[8] = {};
+  int perLength[LONGEST_CODE_LENGTH_CODE + 1] = {};
   for (int s = 0; s < 19; ++s) ++perLength[codeLengthLengths[s]];
-  int* next[8];
+  int* next[LONGEST_CODE_LENGTH_CODE + 1];
   int used = 0;
   int code = 0;
-  for (int length = 1; length <= 7; ++length) {
+  for (int length = 1; length <= LONGEST_CODE_LENGTH_CODE; ++length) {
     HuffmanLengthSlot& slot = slots[length - 1];
     slot.m_count = perLength[length];
     slot.m_firstCode = code;
@@ -201,10 +208,13 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
   }
   for (int s = 0; s < 19; ++s)
     if (codeLengthLengths[s]) *next[codeLengthLengths[s]]++ = s;
-  BuildLookup<CodeLengthEntry>(workspace.m_codeLength, CODE_LENGTH_BITS, slots);
+  BuildLookup<CodeLengthEntry>(workspace.m_codeLength, CODE_LENGTH_BITS, slots,
+                               LONGEST_CODE_LENGTH_CODE);
 
   // The literal/length and distance lengths form one sequence.
-  unsigned char lengths[288 + 32];
+  // Room for a repeat's last 16 bytes: repeats are written 16 at a time.
+  enum { REPEAT_STEP = 16 };
+  unsigned char lengths[288 + 32 + REPEAT_STEP];
   const int total = literalCount + distanceCount;
   int count = 0;
   while (count < total) {
@@ -228,7 +238,12 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
         repeat = 11 + static_cast<int>(reader.Take(7));
       }
       if (repeat > total - count) return false;
-      std::memset(lengths + count, value, static_cast<size_t>(repeat));
+      // Short repeats are the rule: stores of a fixed size beat a fill of
+      // any size.
+      unsigned char run[REPEAT_STEP];
+      std::memset(run, value, sizeof run);
+      for (int at = 0; at < repeat; at += REPEAT_STEP)
+        std::memcpy(lengths + count + at, run, sizeof run);
       count += repeat;
     }
     if (reader.Overrun()) return false;
