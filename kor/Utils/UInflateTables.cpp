@@ -217,15 +217,20 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
   unsigned char lengths[288 + 32 + REPEAT_STEP];
   const int total = literalCount + distanceCount;
   int count = 0;
+  // A code length takes at most 14 bits with its extra bits: a refill holds
+  // four of them, and the buffer is refilled only that often.
+  enum { LENGTHS_PER_REFILL = 4 };
   while (count < total) {
     reader.Refill();
-    uint32_t entry = workspace.m_codeLength[reader.m_bits & (CODE_LENGTH_TABLE_SIZE - 1)];
-    if (entry == 0) return false;
-    reader.Drop(entry & 0xFF);
-    unsigned symbol = entry >> 16;
-    if (symbol < 16) {
-      lengths[count++] = static_cast<unsigned char>(symbol);
-    } else {
+    for (int k = 0; k < LENGTHS_PER_REFILL && count < total; ++k) {
+      uint32_t entry = workspace.m_codeLength[reader.m_bits & (CODE_LENGTH_TABLE_SIZE - 1)];
+      if (entry == 0) return false;
+      reader.Drop(entry & 0xFF);
+      unsigned symbol = entry >> 16;
+      if (symbol < 16) {
+        lengths[count++] = static_cast<unsigned char>(symbol);
+        continue;
+      }
       unsigned char value = 0;
       int repeat;
       if (symbol == 16) {
@@ -246,6 +251,7 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
         std::memcpy(lengths + count + at, run, sizeof run);
       count += repeat;
     }
+    // Lengths read from the padding past the input: the header is cut short.
     if (reader.Overrun()) return false;
   }
 
