@@ -74,42 +74,59 @@ template <uint32_t (*entryOf)(int)>
 void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots,
                  int longest = DecompressorPolicy_Deflate::MAX_CODE_LENGTH) {
   const uint32_t mainSize = 1u << mainBits;
+  const int longestInMain = longest < mainBits ? longest : mainBits;
 
-  // The readable codes in canonical order: left-aligned they increase, so
-  // the long codes sharing a main-table prefix are neighbours.
+  // How many codes of each length can be read: the codes of a slot count up
+  // from its first, and those past its length's last value cannot.
+  int readable[DecompressorPolicy_Deflate::MAX_CODE_LENGTH + 1] = {};
+  int shortest = 0;
+  uint32_t kraftSum = 0;  // in units of 2^-15; 2^15 for a complete set
+  for (int length = 1; length <= longest; ++length) {
+    const HuffmanLengthSlot& slot = slots[length - 1];
+    const uint32_t first = static_cast<uint32_t>(slot.m_firstCode);
+    const uint32_t room = first < (1u << length) ? (1u << length) - first : 0;
+    const uint32_t count = slot.m_count > 0 ? static_cast<uint32_t>(slot.m_count) : 0;
+    readable[length] = static_cast<int>(count < room ? count : room);
+    kraftSum += static_cast<uint32_t>(readable[length])
+                << (DecompressorPolicy_Deflate::MAX_CODE_LENGTH - length);
+    if (shortest == 0 && readable[length] > 0) shortest = length;
+  }
+  const bool complete = kraftSum == 1u << DecompressorPolicy_Deflate::MAX_CODE_LENGTH;
+
+  // The main table's codes, straight from the slots.
+  int filledBits = shortest > 0 && shortest < mainBits ? shortest : mainBits;
+  if (!complete) std::memset(table, 0, (1u << filledBits) * sizeof(uint32_t));
+  for (int length = 1; length <= longestInMain; ++length) {
+    if (readable[length] == 0) continue;
+    for (; filledBits < length; ++filledBits) DoubleTable(table, filledBits);
+    const HuffmanLengthSlot& slot = slots[length - 1];
+    const uint32_t first = static_cast<uint32_t>(slot.m_firstCode);
+    for (int i = 0; i < readable[length]; ++i)
+      table[ReverseBits(first + static_cast<uint32_t>(i), length)] =
+          CodeEntry<entryOf>(slot.m_symbols[i], length);
+  }
+  for (; filledBits < mainBits; ++filledBits) DoubleTable(table, filledBits);
+
+  // The longer codes in canonical order: left-aligned they increase, so the
+  // codes sharing a main-table prefix are neighbours.
   struct Code {
     uint32_t code;
     int length;
     int symbol;
   } codes[288];
   int codeCount = 0;
-  uint32_t kraftSum = 0;  // in units of 2^-15; 2^15 for a complete set
-  for (int length = 1; length <= longest; ++length) {
+  for (int length = longestInMain + 1; length <= longest; ++length) {
     const HuffmanLengthSlot& slot = slots[length - 1];
-    for (int i = 0; i < slot.m_count && codeCount < 288; ++i) {
-      uint32_t code = static_cast<uint32_t>(slot.m_firstCode) + static_cast<uint32_t>(i);
-      if (code >= (1u << length)) break;
-      codes[codeCount++] = Code{code, length, slot.m_symbols[i]};
-      kraftSum += 1u << (DecompressorPolicy_Deflate::MAX_CODE_LENGTH - length);
-    }
+    for (int i = 0; i < readable[length] && codeCount < 288; ++i)
+      codes[codeCount++] =
+          Code{static_cast<uint32_t>(slot.m_firstCode) + static_cast<uint32_t>(i), length, slot.m_symbols[i]};
   }
-  const bool complete = kraftSum == 1u << DecompressorPolicy_Deflate::MAX_CODE_LENGTH;
-
-  int filledBits = codeCount > 0 && codes[0].length < mainBits ? codes[0].length : mainBits;
-  if (!complete) std::memset(table, 0, (1u << filledBits) * sizeof(uint32_t));
-  int i = 0;
-  for (; i < codeCount && codes[i].length <= mainBits; ++i) {
-    const Code& c = codes[i];
-    for (; filledBits < c.length; ++filledBits) DoubleTable(table, filledBits);
-    table[ReverseBits(c.code, c.length)] = CodeEntry<entryOf>(c.symbol, c.length);
-  }
-  for (; filledBits < mainBits; ++filledBits) DoubleTable(table, filledBits);
 
   uint32_t nextSubtable = mainSize;
   uint32_t subtable = 0;
   int subtableBits = 0;
   uint32_t currentPrefix = ~0u;
-  for (; i < codeCount; ++i) {
+  for (int i = 0; i < codeCount; ++i) {
     const Code& c = codes[i];
     int tailBits = c.length - mainBits;
     uint32_t prefix = c.code >> tailBits;
