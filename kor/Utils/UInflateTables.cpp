@@ -303,47 +303,52 @@ void DecompressorPolicy_Deflate::BuildSlots(HuffmanLengthSlot* slots, const unsi
                                             int count) {
   KOR_GUARD_BEGIN
   assure(count >= 0 && count <= 288);
-  // Four counts a length, taken in turn: runs of one length would otherwise
-  // wait on each increment before the next. Runs of eight unused symbols,
-  // common in small streams, are passed over at once.
-  int perLengthIn[4][MAX_CODE_LENGTH + 1] = {};
-  for (int s = 0; s < count;) {
-    if (count - s >= 8 && inflate::Load64(lengths + s) == 0) {
-      s += 8;
-      continue;
+  // The symbols in four runs of consecutive ones, each counted and placed
+  // with counts and places of its own, a step of all four at a time: a
+  // symbol then never waits on the one before it, as it would whenever the
+  // two have the same length.
+  enum { RUNS = 4 };
+  const int runLength = (count + RUNS - 1) / RUNS;
+  int perLength[RUNS][MAX_CODE_LENGTH + 1] = {};
+  unsigned highest = 0;
+  for (int i = 0; i < runLength; ++i)
+    for (int r = 0; r < RUNS; ++r) {
+      const int symbol = r * runLength + i;
+      const unsigned length = symbol < count ? lengths[symbol] : 0;
+      highest |= length;
+      ++perLength[r][length & MAX_CODE_LENGTH];
     }
-    assure(lengths[s] <= MAX_CODE_LENGTH);
-    ++perLengthIn[s & 3][lengths[s]];
-    ++s;
-  }
+  assure(highest <= MAX_CODE_LENGTH);
+
+  int* next[RUNS][MAX_CODE_LENGTH + 1];
   int code = 0;
-  int* next[MAX_CODE_LENGTH + 1];
   for (int length = 1; length <= MAX_CODE_LENGTH; ++length) {
-    const int perLength = perLengthIn[0][length] + perLengthIn[1][length] + perLengthIn[2][length] +
-                          perLengthIn[3][length];
+    const int total = perLength[0][length] + perLength[1][length] + perLength[2][length] + perLength[3][length];
     HuffmanLengthSlot& slot = slots[length - 1];
     if (slot.m_symbols) FreeMemory(slot.m_symbols, LOCATION_DELETE_ARRAY);
     slot.m_symbols = nullptr;
     slot.m_count = 0;
     slot.m_firstCode = code;
-    if (perLength > 0)
-      slot.m_symbols = static_cast<int*>(
-          AllocateMemory(static_cast<size_t>(perLength) * sizeof(int), LOCATION_NEW_ARRAY));
-    slot.m_count = perLength;
-    next[length] = slot.m_symbols;
-    code += perLength;
+    if (total > 0)
+      slot.m_symbols =
+          static_cast<int*>(AllocateMemory(static_cast<size_t>(total) * sizeof(int), LOCATION_NEW_ARRAY));
+    slot.m_count = total;
+    int* place = slot.m_symbols;
+    for (int r = 0; r < RUNS; ++r) {
+      next[r][length] = place;
+      if (place) place += perLength[r][length];
+    }
+    code += total;
     slot.m_lastCode = code - 1;
     code <<= 1;
   }
   // Symbols in increasing order, each to the slot of its length.
-  for (int s = 0; s < count;) {
-    if (count - s >= 8 && inflate::Load64(lengths + s) == 0) {
-      s += 8;
-      continue;
+  for (int i = 0; i < runLength; ++i)
+    for (int r = 0; r < RUNS; ++r) {
+      const int symbol = r * runLength + i;
+      const unsigned length = symbol < count ? lengths[symbol] : 0;
+      if (length) *next[r][length]++ = symbol;
     }
-    if (lengths[s]) *next[lengths[s]]++ = s;
-    ++s;
-  }
   KOR_GUARD_END
 }
 
