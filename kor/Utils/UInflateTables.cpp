@@ -43,36 +43,84 @@ uint32_t DistanceEntry(int symbol) {
 
 uint32_t CodeLengthEntry(int symbol) { return ENTRY_LITERAL | (static_cast<uint32_t>(symbol) << 16); }
 
+// A code's entry: what entryOf gives for its symbol, with the bits it
+// consumes; entryOf gives a match's extra bits in the low byte.
+template <uint32_t (*entryOf)(int)>
+uint32_t CodeEntry(int symbol, int length) {
+  uint32_t entry = entryOf(symbol);
+  const uint32_t bits = static_cast<uint32_t>(length);
+  if (entry & ENTRY_MATCH) return (entry & ~0xFFFu) | ((entry & 0xFF) + bits) | (bits << 8);
+  return entry ? entry | bits : 0;
+}
+
+// The first 2^bits entries of table again after them. A memmove, not a
+// memcpy: compilers expand a memcpy of unknown size into a string
+// instruction, which at these sizes is several times slower than the
+// library's copy on some processors.
+void DoubleTable(uint32_t* table, int bits) {
+  std::memmove(table + (1u << bits), table, (1u << bits) * sizeof(uint32_t));
+}
+
 // Fills a main table of 2^mainBits entries, followed by its subtables, with
-// the canonical codes of slots (SLOT_COUNT of them). Codes whose value does
+// the canonical codes of the first longest slots. Codes whose value does
 // not fit their length (an over-subscribed set) can never be read and get no
 // entry; codes of an incomplete set that are left over stay 0.
-// A complete set fills every entry; only an incomplete one has its tables
-// cleared first.
+// The main table grows with the code lengths: a code of length L is written
+// once, into the first 2^L entries, and the table doubles by copying before
+// each longer length, which repeats every entry wherever its bits recur. A
+// complete set covers every entry; only an incomplete one has its first
+// entries cleared, and the copies carry the zeros on.
 template <uint32_t (*entryOf)(int)>
-void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots) {
+void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots,
+                 int longest = DecompressorPolicy_Deflate::MAX_CODE_LENGTH) {
   const uint32_t mainSize = 1u << mainBits;
+  const int longestInMain = longest < mainBits ? longest : mainBits;
 
-  // The readable codes in canonical order: left-aligned they increase, so
-  // the long codes sharing a main-table prefix are neighbours.
+  // How many codes of each length can be read: the codes of a slot count up
+  // from its first, and those past its length's last value cannot.
+  int readable[DecompressorPolicy_Deflate::MAX_CODE_LENGTH + 1] = {};
+  int shortest = 0;
+  uint32_t kraftSum = 0;  // in units of 2^-15; 2^15 for a complete set
+  for (int length = 1; length <= longest; ++length) {
+    const HuffmanLengthSlot& slot = slots[length - 1];
+    const uint32_t first = static_cast<uint32_t>(slot.m_firstCode);
+    const uint32_t room = first < (1u << length) ? (1u << length) - first : 0;
+    const uint32_t count = slot.m_count > 0 ? static_cast<uint32_t>(slot.m_count) : 0;
+    readable[length] = static_cast<int>(count < room ? count : room);
+    kraftSum += static_cast<uint32_t>(readable[length])
+                << (DecompressorPolicy_Deflate::MAX_CODE_LENGTH - length);
+    if (shortest == 0 && readable[length] > 0) shortest = length;
+  }
+  const bool complete = kraftSum == 1u << DecompressorPolicy_Deflate::MAX_CODE_LENGTH;
+
+  // The main table's codes, straight from the slots.
+  int filledBits = shortest > 0 && shortest < mainBits ? shortest : mainBits;
+  if (!complete) std::memset(table, 0, (1u << filledBits) * sizeof(uint32_t));
+  for (int length = 1; length <= longestInMain; ++length) {
+    if (readable[length] == 0) continue;
+    for (; filledBits < length; ++filledBits) DoubleTable(table, filledBits);
+    const HuffmanLengthSlot& slot = slots[length - 1];
+    const uint32_t first = static_cast<uint32_t>(slot.m_firstCode);
+    for (int i = 0; i < readable[length]; ++i)
+      table[ReverseBits(first + static_cast<uint32_t>(i), length)] =
+          CodeEntry<entryOf>(slot.m_symbols[i], length);
+  }
+  for (; filledBits < mainBits; ++filledBits) DoubleTable(table, filledBits);
+
+  // The longer codes in canonical order: left-aligned they increase, so the
+  // codes sharing a main-table prefix are neighbours.
   struct Code {
     uint32_t code;
     int length;
     int symbol;
   } codes[288];
   int codeCount = 0;
-  uint32_t kraftSum = 0;  // in units of 2^-15; 2^15 for a complete set
-  for (int length = 1; length <= DecompressorPolicy_Deflate::MAX_CODE_LENGTH; ++length) {
+  for (int length = longestInMain + 1; length <= longest; ++length) {
     const HuffmanLengthSlot& slot = slots[length - 1];
-    for (int i = 0; i < slot.m_count && codeCount < 288; ++i) {
-      uint32_t code = static_cast<uint32_t>(slot.m_firstCode) + static_cast<uint32_t>(i);
-      if (code >= (1u << length)) break;
-      codes[codeCount++] = Code{code, length, slot.m_symbols[i]};
-      kraftSum += 1u << (DecompressorPolicy_Deflate::MAX_CODE_LENGTH - length);
-    }
+    for (int i = 0; i < readable[length] && codeCount < 288; ++i)
+      codes[codeCount++] =
+          Code{static_cast<uint32_t>(slot.m_firstCode) + static_cast<uint32_t>(i), length, slot.m_symbols[i]};
   }
-  const bool complete = kraftSum == 1u << DecompressorPolicy_Deflate::MAX_CODE_LENGTH;
-  if (!complete) std::memset(table, 0, mainSize * sizeof(uint32_t));
 
   uint32_t nextSubtable = mainSize;
   uint32_t subtable = 0;
@@ -80,18 +128,6 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots) 
   uint32_t currentPrefix = ~0u;
   for (int i = 0; i < codeCount; ++i) {
     const Code& c = codes[i];
-    // entryOf gives a match's extra bits in the low byte.
-    uint32_t entry = entryOf(c.symbol);
-    if (entry & ENTRY_MATCH)
-      entry = (entry & ~0xFFFu) | ((entry & 0xFF) + static_cast<uint32_t>(c.length)) |
-              (static_cast<uint32_t>(c.length) << 8);
-    else if (entry)
-      entry |= static_cast<uint32_t>(c.length);
-    if (c.length <= mainBits) {
-      uint32_t step = 1u << c.length;
-      for (uint32_t j = ReverseBits(c.code, c.length); j < mainSize; j += step) table[j] = entry;
-      continue;
-    }
     int tailBits = c.length - mainBits;
     uint32_t prefix = c.code >> tailBits;
     if (prefix != currentPrefix) {
@@ -109,6 +145,7 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots) 
                                              (static_cast<uint32_t>(subtableBits) << 8) |
                                              (subtable << 16) | static_cast<uint32_t>(mainBits);
     }
+    uint32_t entry = CodeEntry<entryOf>(c.symbol, c.length);
     uint32_t tail = c.code & ((1u << tailBits) - 1);
     uint32_t step = 1u << tailBits;
     for (uint32_t j = ReverseBits(tail, tailBits); j < (1u << subtableBits); j += step)
@@ -168,37 +205,49 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
   if (reader.Overrun()) return false;
 
   // Canonical codes of the code-length alphabet, straight into a table.
-  HuffmanLengthSlot slots[DecompressorPolicy_Deflate::SLOT_COUNT];
-  std::memset(slots, 0, sizeof(slots));
+  enum { LONGEST_CODE_LENGTH_CODE = 7 };
+  HuffmanLengthSlot slots[LONGEST_CODE_LENGTH_CODE];
   int symbols[19];
+  int perLength[LONGEST_CODE_LENGTH_CODE + 1] = {};
+  for (int s = 0; s < 19; ++s) ++perLength[codeLengthLengths[s]];
+  int* next[LONGEST_CODE_LENGTH_CODE + 1];
   int used = 0;
   int code = 0;
-  for (int length = 1; length <= 7; ++length) {
+  for (int length = 1; length <= LONGEST_CODE_LENGTH_CODE; ++length) {
     HuffmanLengthSlot& slot = slots[length - 1];
+    slot.m_count = perLength[length];
     slot.m_firstCode = code;
-    slot.m_symbols = symbols + used;
-    for (int s = 0; s < 19; ++s)
-      if (codeLengthLengths[s] == length) symbols[used + slot.m_count++] = s;
+    slot.m_symbols = next[length] = symbols + used;
     used += slot.m_count;
     code += slot.m_count;
     slot.m_lastCode = code - 1;
     code <<= 1;
   }
-  BuildLookup<CodeLengthEntry>(workspace.m_codeLength, CODE_LENGTH_BITS, slots);
+  for (int s = 0; s < 19; ++s)
+    if (codeLengthLengths[s]) *next[codeLengthLengths[s]]++ = s;
+  BuildLookup<CodeLengthEntry>(workspace.m_codeLength, CODE_LENGTH_BITS, slots,
+                               LONGEST_CODE_LENGTH_CODE);
 
   // The literal/length and distance lengths form one sequence.
-  unsigned char lengths[288 + 32];
+  // Room for a repeat's last 16 bytes: repeats are written 16 at a time.
+  enum { REPEAT_STEP = 16 };
+  unsigned char lengths[288 + 32 + REPEAT_STEP];
   const int total = literalCount + distanceCount;
   int count = 0;
+  // A code length takes at most 14 bits with its extra bits: a refill holds
+  // four of them, and the buffer is refilled only that often.
+  enum { LENGTHS_PER_REFILL = 4 };
   while (count < total) {
     reader.Refill();
-    uint32_t entry = workspace.m_codeLength[reader.m_bits & (CODE_LENGTH_TABLE_SIZE - 1)];
-    if (entry == 0) return false;
-    reader.Drop(entry & 0xFF);
-    unsigned symbol = entry >> 16;
-    if (symbol < 16) {
-      lengths[count++] = static_cast<unsigned char>(symbol);
-    } else {
+    for (int k = 0; k < LENGTHS_PER_REFILL && count < total; ++k) {
+      uint32_t entry = workspace.m_codeLength[reader.m_bits & (CODE_LENGTH_TABLE_SIZE - 1)];
+      if (entry == 0) return false;
+      reader.Drop(entry & 0xFF);
+      unsigned symbol = entry >> 16;
+      if (symbol < 16) {
+        lengths[count++] = static_cast<unsigned char>(symbol);
+        continue;
+      }
       unsigned char value = 0;
       int repeat;
       if (symbol == 16) {
@@ -211,9 +260,15 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
         repeat = 11 + static_cast<int>(reader.Take(7));
       }
       if (repeat > total - count) return false;
-      std::memset(lengths + count, value, static_cast<size_t>(repeat));
+      // Short repeats are the rule: stores of a fixed size beat a fill of
+      // any size.
+      unsigned char run[REPEAT_STEP];
+      std::memset(run, value, sizeof run);
+      for (int at = 0; at < repeat; at += REPEAT_STEP)
+        std::memcpy(lengths + count + at, run, sizeof run);
       count += repeat;
     }
+    // Lengths read from the padding past the input: the header is cut short.
     if (reader.Overrun()) return false;
   }
 
@@ -248,30 +303,51 @@ void DecompressorPolicy_Deflate::BuildSlots(HuffmanLengthSlot* slots, const unsi
                                             int count) {
   KOR_GUARD_BEGIN
   assure(count >= 0 && count <= 288);
-  int perLength[MAX_CODE_LENGTH + 1] = {};
-  for (int s = 0; s < count; ++s) {
-    assure(lengths[s] <= MAX_CODE_LENGTH);
-    ++perLength[lengths[s]];
-  }
+  // The symbols in four runs of consecutive ones, each counted and placed
+  // with counts and places of its own, a step of all four at a time: a
+  // symbol then never waits on the one before it, as it would whenever the
+  // two have the same length.
+  enum { RUNS = 4 };
+  const int runLength = (count + RUNS - 1) / RUNS;
+  int perLength[RUNS][MAX_CODE_LENGTH + 1] = {};
+  unsigned highest = 0;
+  for (int i = 0; i < runLength; ++i)
+    for (int r = 0; r < RUNS; ++r) {
+      const int symbol = r * runLength + i;
+      const unsigned length = symbol < count ? lengths[symbol] : 0;
+      highest |= length;
+      ++perLength[r][length & MAX_CODE_LENGTH];
+    }
+  assure(highest <= MAX_CODE_LENGTH);
+
+  int* next[RUNS][MAX_CODE_LENGTH + 1];
   int code = 0;
   for (int length = 1; length <= MAX_CODE_LENGTH; ++length) {
+    const int total = perLength[0][length] + perLength[1][length] + perLength[2][length] + perLength[3][length];
     HuffmanLengthSlot& slot = slots[length - 1];
     if (slot.m_symbols) FreeMemory(slot.m_symbols, LOCATION_DELETE_ARRAY);
     slot.m_symbols = nullptr;
     slot.m_count = 0;
     slot.m_firstCode = code;
-    if (perLength[length] > 0)
-      slot.m_symbols = static_cast<int*>(
-          AllocateMemory(static_cast<size_t>(perLength[length]) * sizeof(int), LOCATION_NEW_ARRAY));
-    code += perLength[length];
+    if (total > 0)
+      slot.m_symbols =
+          static_cast<int*>(AllocateMemory(static_cast<size_t>(total) * sizeof(int), LOCATION_NEW_ARRAY));
+    slot.m_count = total;
+    int* place = slot.m_symbols;
+    for (int r = 0; r < RUNS; ++r) {
+      next[r][length] = place;
+      if (place) place += perLength[r][length];
+    }
+    code += total;
     slot.m_lastCode = code - 1;
     code <<= 1;
   }
   // Symbols in increasing order, each to the slot of its length.
-  for (int s = 0; s < count; ++s)
-    if (lengths[s]) {
-      HuffmanLengthSlot& slot = slots[lengths[s] - 1];
-      slot.m_symbols[slot.m_count++] = s;
+  for (int i = 0; i < runLength; ++i)
+    for (int r = 0; r < RUNS; ++r) {
+      const int symbol = r * runLength + i;
+      const unsigned length = symbol < count ? lengths[symbol] : 0;
+      if (length) *next[r][length]++ = symbol;
     }
   KOR_GUARD_END
 }

@@ -3,7 +3,8 @@
 // more than one scan, and how many 8 x 8 blocks its scans must code. Every
 // block costs at least one bit of scan data, so a stream that claims more
 // blocks than its bytes can hold is refused before anything is allocated
-// for it.
+// for it. A header in the plainest forms needs no reading by the library
+// before the decode, which reads it again anyway.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +23,13 @@ struct LJpegFrame {
   uint64_t blocks = 0;
   // Where the first scan's coded data starts.
   size_t scanData = 0;
+  // Every segment before the first scan is one the library reads without
+  // an error or a warning, and the frame one it describes by its size and
+  // component count alone: 8-bit samples coded with Huffman codes (baseline,
+  // extended or progressive), one component, or three sampled in one of the
+  // ways the library names; whole tables; no JFIF version other than 1, no
+  // Adobe segment; nothing but fill bytes between segments.
+  bool plainHeader = false;
 
   // True when the bytes from the first scan on hold at least one bit for
   // every block.

@@ -149,16 +149,27 @@ bool LLoader_Image_JPG_Base::ReadJpegHeader(const unsigned char* buffer, size_t 
   state.buffer = buffer;
   state.length = buffer ? length : 0;
   if (state.length == 0 || state.length > 0xFFFFFFFFu) RaiseJpegError();
-  // The header's values are set whenever the library read a frame, even
-  // when it then declines to name the stream's sampling or colour space:
-  // decoding needs neither name, and a colour space it can't convert fails
-  // there, as it always has.
-  int width = 0, height = 0, sampling = -1, colourSpace = -1;
-  if (tjDecompressHeader3(state.handle, buffer, static_cast<unsigned long>(length), &width, &height, &sampling,
-                          &colourSpace) != 0)
-    *state.ownersHandleClean = false;
+  // A plain header says all the library's reading of it would: the decode
+  // reads it anyway, and reading it twice costs several percent of a small
+  // image. Any other header is read by the library first. Its values are
+  // set whenever the library read a frame, even when it then declines to
+  // name the stream's sampling or colour space: decoding needs neither
+  // name, and a colour space it can't convert fails there, as it always
+  // has.
+  const bool framed = ReadJpegFrame(buffer, length, state.frame);
+  int width = 0, height = 0, colourSpace = -1;
+  if (framed && state.frame.plainHeader) {
+    width = static_cast<int>(state.frame.width);
+    height = static_cast<int>(state.frame.height);
+    colourSpace = state.frame.components == 1 ? TJCS_GRAY : TJCS_YCbCr;
+  } else {
+    int sampling = -1;
+    if (tjDecompressHeader3(state.handle, buffer, static_cast<unsigned long>(length), &width, &height, &sampling,
+                            &colourSpace) != 0)
+      *state.ownersHandleClean = false;
+  }
   if (width <= 0 || height <= 0) RaiseJpegError();
-  if (!ReadJpegFrame(buffer, length, state.frame) || !state.frame.DataCanHoldBlocks(length)) RaiseJpegError();
+  if (!framed || !state.frame.DataCanHoldBlocks(length)) RaiseJpegError();
 
   image.SetImageData(new LData_ImagePart(width, height));
   if (colourSpace == TJCS_GRAY) image.format = TEXTURE_FORMAT_L8;

@@ -180,6 +180,58 @@ TEST_F(JpegBridge, StreamsLibjpegCannotDecodeRaiseTheBridgesError) {
   EXPECT_EQ("Error during JPEG decompression", ReadError(bad));
 }
 
+// The bridge reads plain headers itself; whatever the library refuses in a
+// header is refused as the library refuses it, by ReadInfo as by Read.
+TEST_F(JpegBridge, HeadersTheLibraryRefusesAreRefusedByReadInfoAndRead) {
+  const Bytes grey = LibjpegEncode(Pattern(16, 16, 1), 16, 16, 1, JCS_GRAYSCALE, 90);
+  const Bytes colour = LibjpegEncode(Pattern(16, 16, 3), 16, 16, 3, JCS_RGB, 90);
+  auto at = [](const Bytes& file, unsigned char marker) {
+    for (size_t i = 2; i + 1 < file.size(); ++i)
+      if (file[i] == 0xFF && file[i + 1] == marker) return i;
+    ADD_FAILURE() << "no marker " << int(marker);
+    return size_t(0);
+  };
+  auto changed = [&](const Bytes& file, unsigned char marker, size_t offset, unsigned char value) {
+    Bytes result = file;
+    result[at(file, marker) + offset] = value;
+    return result;
+  };
+  auto inserted = [&](const Bytes& file, unsigned char before, const Bytes& bytes) {
+    Bytes result = file;
+    result.insert(result.begin() + static_cast<std::ptrdiff_t>(at(file, before)), bytes.begin(), bytes.end());
+    return result;
+  };
+  Bytes longFrame = changed(grey, 0xC0, 3, static_cast<unsigned char>(grey[at(grey, 0xC0) + 3] + 1));
+  longFrame.insert(longFrame.begin() + static_cast<std::ptrdiff_t>(at(longFrame, 0xC0) + 13), 0);
+  const struct {
+    const char* what;
+    Bytes file;
+  } refused[] = {
+      {"a Huffman table in slot 5", changed(grey, 0xC4, 4, 0x05)},
+      {"a Huffman table of an unknown class", changed(grey, 0xC4, 4, 0x20)},
+      {"a quantisation table in slot 4", changed(grey, 0xDB, 4, 0x04)},
+      {"12-bit samples", changed(grey, 0xC0, 4, 12)},
+      {"a lossless frame", changed(grey, 0xC0, 1, 0xC3)},
+      {"a frame header longer than its components", longFrame},
+      {"a scan of a component the frame lacks", changed(grey, 0xDA, 5, 0x09)},
+      {"a scan of one component twice", changed(changed(colour, 0xDA, 4, 2), 0xDA, 7,
+                                                 colour[at(colour, 0xDA) + 5])},
+      {"a restart interval three bytes long", inserted(grey, 0xDA, {0xFF, 0xDD, 0x00, 0x05, 0x00, 0x00, 0x00})},
+      {"an unknown marker", inserted(grey, 0xDA, {0xFF, 0x02, 0x00, 0x02})},
+  };
+  for (const auto& r : refused) {
+    EXPECT_EQ("Error during JPEG decompression", ReadError(r.file)) << r.what;
+    LData_Image info;
+    TestStream stream(r.file, "test.jpg");
+    EXPECT_THROW(lum::LLoader_Image_JPG().ReadInfo(stream, info, nullptr), kor::ErrorDescription) << r.what;
+  }
+  // What the library reads with no more than a trace decodes as it does.
+  ExpectLikeLibjpeg(inserted(grey, 0xDA, {0xFF, 0xFF, 0xFF, 0xFE, 0x00, 0x04, 'h', 'i'}), lum::TEXTURE_FORMAT_L8,
+                    "fill bytes and a comment");
+  ExpectLikeLibjpeg(inserted(colour, 0xDA, {0xFF, 0xDD, 0x00, 0x04, 0x00, 0x00, 0xFF, 0xE5, 0x00, 0x02}),
+                    lum::TEXTURE_FORMAT_X8B8G8R8, "no restart interval and an empty APP5");
+}
+
 // The library's handles outlive a read: whatever a stream did to the one
 // it was decoded with, the next stream decodes as if it came first.
 TEST_F(JpegBridge, EveryStreamDecodesAsIfItCameFirst) {
