@@ -28,7 +28,8 @@ inline uint32_t ReverseBits(uint32_t code, int length) {
 }
 
 uint32_t LiteralEntry(int symbol) {
-  if (symbol < 256) return ENTRY_LITERAL | (static_cast<uint32_t>(symbol) << 16);
+  if (symbol < 256)
+    return ENTRY_LITERAL | ENTRY_ONE_LITERAL | (static_cast<uint32_t>(symbol) << 16);
   if (symbol == 256) return ENTRY_END;
   if (symbol > 285) return 0;  // 286 and 287 have no length
   const unsigned int* row = g_deflateLengthTable[symbol - 257];
@@ -43,65 +44,78 @@ uint32_t DistanceEntry(int symbol) {
 
 uint32_t CodeLengthEntry(int symbol) { return ENTRY_LITERAL | (static_cast<uint32_t>(symbol) << 16); }
 
+// The entry of a code of length bits for symbol; entryOf gives a match's
+// extra bits in the low byte.
+template <uint32_t (*entryOf)(int)>
+uint32_t EntryFor(int symbol, int length) {
+  uint32_t entry = entryOf(symbol);
+  const uint32_t bits = static_cast<uint32_t>(length);
+  if (entry & ENTRY_MATCH) return (entry & ~0xFFFu) | ((entry & 0xFF) + bits) | (bits << 8);
+  return entry ? entry | bits : 0;
+}
+
 // Fills a main table of 2^mainBits entries, followed by its subtables, with
 // the canonical codes of slots (SLOT_COUNT of them). Codes whose value does
 // not fit their length (an over-subscribed set) can never be read and get no
 // entry; codes of an incomplete set that are left over stay 0.
-// A complete set fills every entry; only an incomplete one has its tables
-// cleared first.
+// The main table grows by doubling: once its first 2^length entries hold
+// every code up to length bits, a copy of them beside themselves is the
+// same for the next bit, and only the codes of that length are added. Every
+// entry is written about once, by whole blocks.
 template <uint32_t (*entryOf)(int)>
 void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots) {
   const uint32_t mainSize = 1u << mainBits;
 
-  // The readable codes in canonical order: left-aligned they increase, so
-  // the long codes sharing a main-table prefix are neighbours.
+  // The readable codes longer than the main bits, in canonical order:
+  // left-aligned they increase, so the codes sharing a main-table prefix
+  // are neighbours.
   struct Code {
     uint32_t code;
     int length;
     int symbol;
-  } codes[288];
-  int codeCount = 0;
+  } longCodes[288];
+  int longCount = 0;
   uint32_t kraftSum = 0;  // in units of 2^-15; 2^15 for a complete set
+  uint32_t filled = 1;
+  table[0] = 0;
   for (int length = 1; length <= DecompressorPolicy_Deflate::MAX_CODE_LENGTH; ++length) {
     const HuffmanLengthSlot& slot = slots[length - 1];
-    for (int i = 0; i < slot.m_count && codeCount < 288; ++i) {
-      uint32_t code = static_cast<uint32_t>(slot.m_firstCode) + static_cast<uint32_t>(i);
-      if (code >= (1u << length)) break;
-      codes[codeCount++] = Code{code, length, slot.m_symbols[i]};
-      kraftSum += 1u << (DecompressorPolicy_Deflate::MAX_CODE_LENGTH - length);
+    const uint32_t first = static_cast<uint32_t>(slot.m_firstCode);
+    int count = 0;
+    if (slot.m_count > 0 && first < (1u << length))
+      count = static_cast<int>(slot.m_count < int((1u << length) - first) ? uint32_t(slot.m_count)
+                                                                          : (1u << length) - first);
+    kraftSum += static_cast<uint32_t>(count)
+                << (DecompressorPolicy_Deflate::MAX_CODE_LENGTH - length);
+    if (length <= mainBits) {
+      std::memcpy(table + filled, table, filled * sizeof(uint32_t));
+      filled *= 2;
+      for (int i = 0; i < count; ++i)
+        table[ReverseBits(first + static_cast<uint32_t>(i), length)] =
+            EntryFor<entryOf>(slot.m_symbols[i], length);
+      continue;
     }
+    for (int i = 0; i < count && longCount < 288; ++i)
+      longCodes[longCount++] = Code{first + static_cast<uint32_t>(i), length, slot.m_symbols[i]};
   }
   const bool complete = kraftSum == 1u << DecompressorPolicy_Deflate::MAX_CODE_LENGTH;
-  if (!complete) std::memset(table, 0, mainSize * sizeof(uint32_t));
 
   uint32_t nextSubtable = mainSize;
   uint32_t subtable = 0;
   int subtableBits = 0;
   uint32_t currentPrefix = ~0u;
-  for (int i = 0; i < codeCount; ++i) {
-    const Code& c = codes[i];
-    // entryOf gives a match's extra bits in the low byte.
-    uint32_t entry = entryOf(c.symbol);
-    if (entry & ENTRY_MATCH)
-      entry = (entry & ~0xFFFu) | ((entry & 0xFF) + static_cast<uint32_t>(c.length)) |
-              (static_cast<uint32_t>(c.length) << 8);
-    else if (entry)
-      entry |= static_cast<uint32_t>(c.length);
-    if (c.length <= mainBits) {
-      uint32_t step = 1u << c.length;
-      for (uint32_t j = ReverseBits(c.code, c.length); j < mainSize; j += step) table[j] = entry;
-      continue;
-    }
+  for (int i = 0; i < longCount; ++i) {
+    const Code& c = longCodes[i];
     int tailBits = c.length - mainBits;
     uint32_t prefix = c.code >> tailBits;
     if (prefix != currentPrefix) {
       // The last code of this prefix is its longest.
       int last = i;
-      while (last + 1 < codeCount &&
-             (codes[last + 1].code >> (codes[last + 1].length - mainBits)) == prefix)
+      while (last + 1 < longCount &&
+             (longCodes[last + 1].code >> (longCodes[last + 1].length - mainBits)) == prefix)
         ++last;
       currentPrefix = prefix;
-      subtableBits = codes[last].length - mainBits;
+      subtableBits = longCodes[last].length - mainBits;
       subtable = nextSubtable;
       nextSubtable += 1u << subtableBits;
       if (!complete) std::memset(table + subtable, 0, (1u << subtableBits) * sizeof(uint32_t));
@@ -109,11 +123,45 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots) 
                                              (static_cast<uint32_t>(subtableBits) << 8) |
                                              (subtable << 16) | static_cast<uint32_t>(mainBits);
     }
+    uint32_t entry = EntryFor<entryOf>(c.symbol, c.length);
     uint32_t tail = c.code & ((1u << tailBits) - 1);
     uint32_t step = 1u << tailBits;
     for (uint32_t j = ReverseBits(tail, tailBits); j < (1u << subtableBits); j += step)
       table[subtable + j] = entry;
   }
+}
+
+// Joins each main-table literal with the literal that its bits go on to,
+// where both codes fit the main table's bits: literal-heavy data then takes
+// two bytes a look-up. Downwards, so that the entry for the remaining bits (a
+// smaller index) is still a single literal; without branches, which the
+// entries would mispredict.
+void PairLiterals(uint32_t* table, int mainBits) {
+  for (uint32_t i = 1u << mainBits; i-- > 0;) {
+    uint32_t first = table[i];
+    uint32_t firstLength = first & 15;
+    uint32_t second = table[i >> firstLength];
+    uint32_t pair = (first + (second & 0xFF) + ENTRY_ONE_LITERAL) | ((second >> 16) << 24);
+    bool fits = (first & second & ENTRY_LITERAL) &&
+                firstLength + (second & 0xFF) <= static_cast<uint32_t>(mainBits);
+    table[i] = fits ? pair : first;
+  }
+}
+
+// Whether a block's literal/length code is worth joining literals in pairs:
+// a literal short enough to pair with another, and literals that take
+// nearly all of the code (seven eighths of it), as in noisy image data with
+// few matches. Elsewhere the pairs do not repay their building.
+bool WorthPairing(const unsigned char* lengths, int mainBits) {
+  const int maxLength = DecompressorPolicy_Deflate::MAX_CODE_LENGTH;
+  int shortest = maxLength + 1;
+  uint32_t share = 0;  // in units of 2^-15
+  for (int s = 0; s < 256; ++s)
+    if (lengths[s]) {
+      if (lengths[s] < shortest) shortest = lengths[s];
+      share += 1u << (maxLength - lengths[s]);
+    }
+  return 2 * shortest <= mainBits && share >= 7u << (maxLength - 3);
 }
 
 void BuildFixedTables(Workspace& workspace) {
@@ -221,6 +269,7 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
   DecompressorPolicy_Deflate::BuildSlots(policy.m_distanceSlots, lengths + literalCount,
                                          distanceCount);
   BuildLookup<LiteralEntry>(workspace.m_literal, LITERAL_BITS, policy.m_literalSlots);
+  if (WorthPairing(lengths, LITERAL_BITS)) PairLiterals(workspace.m_literal, LITERAL_BITS);
   BuildLookup<DistanceEntry>(workspace.m_distance, DISTANCE_BITS, policy.m_distanceSlots);
   return true;
 }
