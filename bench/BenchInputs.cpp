@@ -3,12 +3,15 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <string>
 
 namespace fs = std::filesystem;
 
@@ -91,10 +94,43 @@ Bytes LargestPixelData(size_t images) {
   return joined;
 }
 
-Bytes RawDeflate(const Bytes& data, int level) {
+unsigned char PaethPredictor(int a, int b, int c) {
+  int p = a + b - c;
+  int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+  return static_cast<unsigned char>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+}
+
+// The image data of a 16-bit grey PNG like a large alpha channel: a smooth
+// gradient with noise in the low byte, every row Paeth-filtered. Deflated
+// as PNG writers do it (filtered strategy), it is almost all literals.
+Bytes NoisyAlpha16Rows() {
+  const int width = 2048, height = 2048, rowBytes = 2 * width;
+  Bytes data;
+  data.reserve(static_cast<size_t>(height) * (rowBytes + 1));
+  Bytes prior(rowBytes, 0), row(rowBytes);
+  uint32_t seed = 12345;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      int noise = static_cast<int>((seed >> 16) % 513) - 256;
+      int value = std::clamp(8192 + 12 * x + 20 * y + noise, 0, 65535);
+      row[2 * x] = static_cast<unsigned char>(value >> 8);
+      row[2 * x + 1] = static_cast<unsigned char>(value);
+    }
+    data.push_back(4);
+    for (int i = 0; i < rowBytes; ++i) {
+      int left = i >= 2 ? row[i - 2] : 0, leftAbove = i >= 2 ? prior[i - 2] : 0;
+      data.push_back(static_cast<unsigned char>(row[i] - PaethPredictor(left, prior[i], leftAbove)));
+    }
+    prior.swap(row);
+  }
+  return data;
+}
+
+Bytes RawDeflate(const Bytes& data, int level, int strategy = Z_DEFAULT_STRATEGY) {
   z_stream z;
   std::memset(&z, 0, sizeof(z));
-  if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+  if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, strategy) != Z_OK)
     throw std::runtime_error("deflateInit2 failed");
   Bytes out(deflateBound(&z, static_cast<uLong>(data.size())));
   z.next_in = const_cast<unsigned char*>(data.data());
@@ -127,10 +163,14 @@ const BenchInputs& GetBenchInputs() {
       for (int level : {1, 6, 9})
         built.deflated.push_back(
             DeflatedInput{input.name + "-l" + std::to_string(level), level, nullptr, RawDeflate(input.data, level)});
-    // Pointers only once the vector of originals no longer moves.
+    built.inflateOnly.push_back(BenchInput{"alpha16", NoisyAlpha16Rows()});
+    built.deflated.push_back(
+        DeflatedInput{"alpha16-l6", 6, nullptr, RawDeflate(built.inflateOnly.back().data, 6, Z_FILTERED)});
+    // Pointers only once the vectors of originals no longer move.
     for (DeflatedInput& d : built.deflated)
-      for (const BenchInput& input : built.raw)
-        if (d.name.compare(0, input.name.size() + 2, input.name + "-l") == 0) d.original = &input;
+      for (const std::vector<BenchInput>* originals : {&built.raw, &built.inflateOnly})
+        for (const BenchInput& input : *originals)
+          if (d.name.compare(0, input.name.size() + 2, input.name + "-l") == 0) d.original = &input;
     return built;
   }();
   return inputs;

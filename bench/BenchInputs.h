@@ -12,7 +12,7 @@
 typedef std::vector<unsigned char> Bytes;
 
 struct BenchInput {
-  std::string name;  // "text", "pixels"
+  std::string name;  // "text", "pixels", "alpha16"
   Bytes data;
 };
 
@@ -26,12 +26,14 @@ struct DeflatedInput {
 
 struct BenchInputs {
   std::vector<BenchInput> raw;
+  std::vector<BenchInput> inflateOnly;  // originals of deflated inputs only
   std::vector<DeflatedInput> deflated;
 };
 
 // Builds the inputs: the project's own sources concatenated, and the pixel
 // data (decompressed image data) of the largest PNG files of the test data,
-// each deflated at levels 1, 6 and 9.
+// each deflated at levels 1, 6 and 9; and the rows of a large 16-bit alpha
+// channel, deflated at level 6 as PNG writers do, for inflate alone.
 const BenchInputs& GetBenchInputs();
 
 typedef void (*BenchRegistration)(const BenchInputs&);

@@ -1,6 +1,7 @@
 // The deflate decoder. The Huffman tables are kept as length slots (the
 // decoder's documented state) and turned into lookup tables for decoding:
-// a 64-bit bit buffer feeds one table look-up per symbol, and a hot loop that
+// a 64-bit bit buffer feeds one table look-up per symbol (or per two
+// literals, in literal-heavy blocks), and a hot loop that
 // runs while at least 8 input bytes are left, and output room for what each
 // symbol may write, does without any per-byte bounds check. Near either end a careful path
 // decodes one symbol at a time. Every malformed stream ends in false; nothing
@@ -19,10 +20,10 @@ enum {
   // its length and this much more.
   MATCH_OVERSHOOT = 64,
   // The room a round of the hot loop needs before it knows what comes: its
-  // up to three literals. A match that finds too little room is left to the
-  // careful path, so the hot loop runs up to the last few matches of an
-  // output of the exact size.
-  FAST_OUTPUT_ROOM = 3,
+  // up to three literal entries of one or two bytes, each storing two. A
+  // match that finds too little room is left to the careful path, so the hot
+  // loop runs up to the last few matches of an output of the exact size.
+  FAST_OUTPUT_ROOM = 6,
   // Far from the end: a longest match and its overshoot.
   FAR_OUTPUT_ROOM = 258 + MATCH_OVERSHOOT,
 };
@@ -35,6 +36,13 @@ KOR_HOT_INLINE void Copy16(unsigned char* to, const unsigned char* from) {
   unsigned char block[16];
   std::memcpy(block, from, 16);
   std::memcpy(to, block, 16);
+}
+
+// A literal entry's bytes: both of a pair, and one more for a single
+// literal, which the next symbol overwrites.
+KOR_HOT_INLINE void StoreLiterals(unsigned char* out, uint32_t entry) {
+  out[0] = static_cast<unsigned char>(entry >> 16);
+  out[1] = static_cast<unsigned char>(entry >> 24);
 }
 
 // For matches at distances 2 to 7: where each of 8 bytes of the repeating
@@ -147,8 +155,11 @@ KOR_HOT_INLINE BlockEnd DecodeOneSymbol(BitReader& reader, const Workspace& work
   if (entry & ENTRY_LITERAL) {
     reader.Drop(entry & 0xFF);
     if (reader.Overrun()) return BLOCK_BROKEN;
-    if (!ReserveByteByByte(output, length, int64_t(length) + 1, limit)) return BLOCK_FULL;
-    output.m_array[length++] = static_cast<unsigned char>(entry >> 16);
+    const int bytes = (entry >> 8) & 15;
+    for (int i = 0; i < bytes; ++i) {
+      if (!ReserveByteByByte(output, length, int64_t(length) + 1, limit)) return BLOCK_FULL;
+      output.m_array[length++] = static_cast<unsigned char>(entry >> (16 + 8 * i));
+    }
     return BLOCK_GOING_ON;
   }
   if (!(entry & ENTRY_MATCH)) {
@@ -174,15 +185,36 @@ KOR_HOT_INLINE BlockEnd DecodeOneSymbol(BitReader& reader, const Workspace& work
   return full ? BLOCK_FULL : BLOCK_GOING_ON;
 }
 
+// How the hot loop takes a match entry's value: MatchValue, or with BMI2 a
+// single bzhi for the bits the entry consumes. That one is assembly: the
+// loop is inlined through functions without the BMI2 target, where the
+// compiler has already turned the mask into four plain steps.
+struct PlainBits {
+  KOR_HOT_INLINE static unsigned Match(uint32_t entry, uint64_t bits) {
+    return MatchValue(entry, bits);
+  }
+};
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+struct Bmi2Bits {
+  KOR_HOT_INLINE static unsigned Match(uint32_t entry, uint64_t bits) {
+    uint64_t consumed;
+    asm("bzhi %q2, %1, %0" : "=r"(consumed) : "r"(bits), "r"(entry));
+    return (entry >> 16) + static_cast<unsigned>(consumed >> ((entry >> 8) & 15));
+  }
+};
+#else
+typedef PlainBits Bmi2Bits;
+#endif
+
 // The hot loop: decodes symbols while at least 8 input bytes are left and
 // the output has room, and returns BLOCK_GOING_ON when it stops for room.
 // Far from the end (NEAR_END false) it runs while a longest match fits and
-// checks nothing per symbol; near it, it runs while three literals fit and
+// checks nothing per symbol; near it, it runs while three literal entries fit and
 // leaves a match that does not fit to the careful path, so that an output of
 // the exact size is decoded here up to its last few matches. length is the
 // output produced so far, before and after. The output's capacity never
 // exceeds the limit, so the loop cannot pass it.
-template <bool NEAR_END>
+template <bool NEAR_END, typename Ops>
 KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace,
                                    UArray<unsigned char>& output, int& length) {
   const uint32_t* literalTable = workspace.m_literal;
@@ -222,17 +254,20 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
       // 56 bits cover three literals of up to 15 bits each.
       bits >>= entry & 63;
       count -= entry;
-      *out++ = static_cast<unsigned char>(entry >> 16);
+      StoreLiterals(out, entry);
+      out += (entry >> 8) & 15;
       entry = literalTable[bits & LITERAL_MASK];
       if (entry & ENTRY_LITERAL) {
         bits >>= entry & 63;
         count -= entry;
-        *out++ = static_cast<unsigned char>(entry >> 16);
+        StoreLiterals(out, entry);
+        out += (entry >> 8) & 15;
         entry = literalTable[bits & LITERAL_MASK];
         if (entry & ENTRY_LITERAL) {
           bits >>= entry & 63;
           count -= entry;
-          *out++ = static_cast<unsigned char>(entry >> 16);
+          StoreLiterals(out, entry);
+          out += (entry >> 8) & 15;
           entry = literalTable[bits & LITERAL_MASK];
           bits |= Load64(next) << (count & 63);
           next += 7 - ((count >> 3) & 7);
@@ -263,7 +298,7 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
     }
     // Length code and extra bits take at most 20 bits, the distance
     // code and extra bits at most 28: 48 of the 56.
-    unsigned matchLength = MatchValue(entry, bits);
+    unsigned matchLength = Ops::Match(entry, bits);
     // Nothing of the match is taken yet: the careful path starts at it.
     if (NEAR_END && static_cast<size_t>(outEnd - out) < matchLength + MATCH_OVERSHOOT) break;
     bits >>= entry & 63;
@@ -276,7 +311,7 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
         break;
       }
     }
-    unsigned distance = MatchValue(entry, bits);
+    unsigned distance = Ops::Match(entry, bits);
     bits >>= entry & 63;
     count -= entry;
     // The next round's look-up and refill do not depend on the copy.
@@ -351,11 +386,12 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
 // Decodes symbols up to the end of the block, or until the output reaches
 // limit with more to come. length is the output produced so far, before
 // and after.
+template <typename Ops>
 KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& workspace,
                                            UArray<unsigned char>& output, int& length, int64_t limit) {
   for (;;) {
-    BlockEnd end = DecodeFast<false>(reader, workspace, output, length);
-    if (end == BLOCK_GOING_ON) end = DecodeFast<true>(reader, workspace, output, length);
+    BlockEnd end = DecodeFast<false, Ops>(reader, workspace, output, length);
+    if (end == BLOCK_GOING_ON) end = DecodeFast<true, Ops>(reader, workspace, output, length);
     if (end != BLOCK_GOING_ON) return end;
 
     // One symbol at a time, carefully, until the hot loop can take over.
@@ -374,7 +410,7 @@ KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& w
 
 BlockEnd DecodeHuffmanBlockPlain(BitReader& reader, const Workspace& workspace,
                                  UArray<unsigned char>& output, int& length, int64_t limit) {
-  return DecodeBlockSymbols(reader, workspace, output, length, limit);
+  return DecodeBlockSymbols<PlainBits>(reader, workspace, output, length, limit);
 }
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
@@ -383,7 +419,7 @@ __attribute__((target("bmi2"))) BlockEnd DecodeHuffmanBlockBmi2(BitReader& reade
                                                                const Workspace& workspace,
                                                                UArray<unsigned char>& output,
                                                                int& length, int64_t limit) {
-  return DecodeBlockSymbols(reader, workspace, output, length, limit);
+  return DecodeBlockSymbols<Bmi2Bits>(reader, workspace, output, length, limit);
 }
 
 bool HasBmi2() {

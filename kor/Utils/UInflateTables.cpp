@@ -28,7 +28,8 @@ inline uint32_t ReverseBits(uint32_t code, int length) {
 }
 
 uint32_t LiteralEntry(int symbol) {
-  if (symbol < 256) return ENTRY_LITERAL | (static_cast<uint32_t>(symbol) << 16);
+  if (symbol < 256)
+    return ENTRY_LITERAL | ENTRY_ONE_LITERAL | (static_cast<uint32_t>(symbol) << 16);
   if (symbol == 256) return ENTRY_END;
   if (symbol > 285) return 0;  // 286 and 287 have no length
   const unsigned int* row = g_deflateLengthTable[symbol - 257];
@@ -151,6 +152,39 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots,
     for (uint32_t j = ReverseBits(tail, tailBits); j < (1u << subtableBits); j += step)
       table[subtable + j] = entry;
   }
+}
+
+// Joins each main-table literal with the literal that its bits go on to,
+// where both codes fit the main table's bits: literal-heavy data then takes
+// two bytes a look-up. Downwards, so that the entry for the remaining bits (a
+// smaller index) is still a single literal; without branches, which the
+// entries would mispredict.
+void PairLiterals(uint32_t* table, int mainBits) {
+  for (uint32_t i = 1u << mainBits; i-- > 0;) {
+    uint32_t first = table[i];
+    uint32_t firstLength = first & 15;
+    uint32_t second = table[i >> firstLength];
+    uint32_t pair = (first + (second & 0xFF) + ENTRY_ONE_LITERAL) | ((second >> 16) << 24);
+    bool fits = (first & second & ENTRY_LITERAL) &&
+                firstLength + (second & 0xFF) <= static_cast<uint32_t>(mainBits);
+    table[i] = fits ? pair : first;
+  }
+}
+
+// Whether a block's literal/length code is worth joining literals in pairs:
+// a literal short enough to pair with another, and literals that take
+// nearly all of the code (seven eighths of it), as in noisy image data with
+// few matches. Elsewhere the pairs do not repay their building.
+bool WorthPairing(const unsigned char* lengths, int mainBits) {
+  const int maxLength = DecompressorPolicy_Deflate::MAX_CODE_LENGTH;
+  int shortest = maxLength + 1;
+  uint32_t share = 0;  // in units of 2^-15
+  for (int s = 0; s < 256; ++s)
+    if (lengths[s]) {
+      if (lengths[s] < shortest) shortest = lengths[s];
+      share += 1u << (maxLength - lengths[s]);
+    }
+  return 2 * shortest <= mainBits && share >= 7u << (maxLength - 3);
 }
 
 void BuildFixedTables(Workspace& workspace) {
@@ -276,6 +310,7 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
   DecompressorPolicy_Deflate::BuildSlots(policy.m_distanceSlots, lengths + literalCount,
                                          distanceCount);
   BuildLookup<LiteralEntry>(workspace.m_literal, LITERAL_BITS, policy.m_literalSlots);
+  if (WorthPairing(lengths, LITERAL_BITS)) PairLiterals(workspace.m_literal, LITERAL_BITS);
   BuildLookup<DistanceEntry>(workspace.m_distance, DISTANCE_BITS, policy.m_distanceSlots);
   return true;
 }

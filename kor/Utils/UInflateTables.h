@@ -26,6 +26,9 @@ namespace inflate {
 // the value (literal byte, length or distance base, subtable offset,
 // code-length symbol). Zero is a code without symbol.
 enum : uint32_t {
+  // A literal entry counts its bytes in bits 8-11: one, or two whose second
+  // is in bits 24-31.
+  ENTRY_ONE_LITERAL = 0x100,
   ENTRY_SUBTABLE = 0x1000,
   ENTRY_END = 0x2000,
   ENTRY_MATCH = 0x4000,    // a length, or a distance in the distance table

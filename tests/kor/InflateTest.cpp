@@ -45,6 +45,18 @@ Bytes Runs(size_t n, uint32_t seed) {
   return bytes;
 }
 
+// Like the filtered rows of a noisy 16-bit image: a byte that is mostly 0,
+// 1 or 255, then a random one. Deflated without matches, the short codes of
+// the first kind pair up with the others.
+Bytes NoisySamples(size_t n, uint32_t seed) {
+  std::mt19937 random(seed);
+  static const unsigned char near[] = {0, 0, 0, 0, 1, 1, 255, 2};
+  Bytes bytes(n);
+  for (size_t i = 0; i < n; ++i)
+    bytes[i] = static_cast<unsigned char>(i % 2 ? random() : near[random() % 8]);
+  return bytes;
+}
+
 // Text, random bytes and runs in turns: blocks of every kind in one stream.
 Bytes Mixed(size_t n) {
   Bytes bytes;
@@ -69,6 +81,7 @@ const std::map<std::string, Bytes>& SmallInputs() {
       {"random", RandomBytes(100000, 7)},
       {"runs", Runs(150000, 3)},
       {"mixed", Mixed(400000)},
+      {"noisy samples", NoisySamples(100001, 9)},
   };
   return inputs;
 }
@@ -238,6 +251,20 @@ TEST(InflateOutput, ALimitStopsTheOutputThere) {
     if (&c.stream == &mixed.Data()) expected.push_back('f');
     ASSERT_LE(produced, expected.size()) << c.what;
     EXPECT_TRUE(Bytes(expected.begin(), expected.begin() + produced) == ToBytes(output)) << c.what;
+  }
+}
+
+// A limit may fall between the two literals of one look-up, near the start
+// of the output (where the careful path decodes) as well as far into it.
+TEST(InflateOutput, ALimitBetweenTwoLiteralsStopsThere) {
+  const Bytes original = NoisySamples(50001, 4);
+  const Bytes stream = RawDeflate(original, 6, Z_FILTERED);
+  kor::UArray<unsigned char> input = ToArray(stream);
+  for (int limit : {1, 2, 3, 5, 8, 13, 21, 40001, 40002, 50000}) {
+    kor::UArray<unsigned char> output;
+    kor::DecompressorPolicy_Deflate policy;
+    EXPECT_EQ(kor::INFLATE_FULL, kor::DecompressAtMost(input, policy, output, limit)) << limit;
+    EXPECT_TRUE(Bytes(original.begin(), original.begin() + limit) == ToBytes(output)) << limit;
   }
 }
 
