@@ -253,33 +253,6 @@ inline int PaethStep(int left, int raw, const PaethChunk<BPP>& chunk, int j) {
   return ChooseIfBelow(static_cast<unsigned>(left) - lowest, span, inside, own);
 }
 
-// Returns where the bytes it did not restore begin.
-template <int BPP>
-LUM_PNG_INLINE size_t UnfilterPaethByThresholds(unsigned char* row, const unsigned char* prior, size_t length) {
-  typedef PaethChunk<BPP> Chunk;
-  if (length < BPP + Chunk::SIZE) return 0;
-  int left[BPP];
-  for (int k = 0; k < BPP; ++k) left[k] = row[k] = Add(row[k], prior[k]);
-  Chunk chunk;
-  size_t i = BPP;
-  for (; i + Chunk::SIZE <= length; i += Chunk::SIZE) {
-    PreparePaethChunk<BPP>(row + i, prior + i, chunk);
-    // Unrolled, the steps share one index.
-#pragma GCC unroll 8
-    for (int j = 0; j < Chunk::SIZE; j += BPP)
-      for (int k = 0; k < BPP; ++k) {
-        left[k] = PaethStep<BPP>(left[k], row[i + j + k], chunk, j + k);
-        row[i + j + k] = static_cast<unsigned char>(left[k]);
-      }
-  }
-  return i;
-}
-
-#else
-
-template <int BPP>
-size_t UnfilterPaethByThresholds(unsigned char*, const unsigned char*, size_t) { return 0; }
-
 #endif
 
 // ---------------------------------------------------------------------------
@@ -337,11 +310,13 @@ inline __m128i Select(__m128i mask, __m128i ifSet, __m128i otherwise) {
 }
 
 template <int BPP>
-LUM_PNG_INLINE size_t UnfilterAveragePixels(unsigned char* row, const unsigned char* prior, size_t length) {
+LUM_PNG_INLINE size_t UnfilterAveragePixels(unsigned char* row, const unsigned char* prior, size_t length,
+                                            size_t start) {
   typedef PixelWord<BPP> Word;
+  if (start + Word::WIDTH > length) return start;
   const __m128i low = _mm_set1_epi16(0xFF);
-  __m128i left = _mm_setzero_si128();
-  size_t i = 0;
+  __m128i left = start > 0 ? Word::Load(row + start - BPP) : _mm_setzero_si128();
+  size_t i = start;
   for (; i + Word::WIDTH <= length; i += BPP) {
     __m128i predictor = _mm_srli_epi16(_mm_add_epi16(left, Word::Load(prior + i)), 1);
     left = _mm_and_si128(_mm_add_epi16(Word::Load(row + i), predictor), low);
@@ -376,41 +351,13 @@ LUM_PNG_INLINE size_t UnfilterPaethPixels(unsigned char* row, const unsigned cha
   return i;
 }
 
-// Paeth by thresholds, a pixel per step: the chain from pixel to pixel is
-// a subtraction, two comparisons and two selections.
-template <int BPP>
-LUM_PNG_INLINE size_t UnfilterPaethPixelsByThresholds(unsigned char* row, const unsigned char* prior, size_t length) {
-  typedef PaethChunk<BPP> Chunk;
-  typedef PixelWord<BPP> Word;
-  if (length < BPP + Chunk::SIZE) return 0;
-  const __m128i low = _mm_set1_epi16(0xFF);
-  const __m128i zero = _mm_setzero_si128();
-  __m128i left = _mm_add_epi16(Word::Load(row), Word::Load(prior));
-  left = _mm_and_si128(left, low);
-  Word::Store(row, left);
-  Chunk chunk;
-  size_t i = BPP;
-  for (; i + Chunk::SIZE <= length; i += Chunk::SIZE) {
-    PreparePaethChunk<BPP>(row + i, prior + i, chunk);
-    for (int j = 0; j < Chunk::SIZE; j += BPP) {
-      __m128i offset = _mm_sub_epi16(left, Word::Lanes(chunk.lowest + j));
-      __m128i outside = _mm_cmpeq_epi16(_mm_subs_epu16(Word::Lanes(chunk.span + j), offset), zero);
-      __m128i below = _mm_cmpgt_epi16(Word::Lanes(chunk.upper + j), left);
-      __m128i inside = Select(below, Word::Lanes(chunk.ifLower + j), Word::Lanes(chunk.ifUpper + j));
-      __m128i own = _mm_and_si128(_mm_add_epi16(left, Word::Lanes(chunk.raw + j)), low);
-      left = Select(outside, own, inside);
-      Word::Store(row + i + j, left);
-    }
-  }
-  return i;
-}
-
 #else
 
 template <int BPP>
-size_t UnfilterAveragePixels(unsigned char* row, const unsigned char* prior, size_t length) {
+size_t UnfilterAveragePixels(unsigned char* row, const unsigned char* prior, size_t length, size_t start) {
   int left[BPP] = {};
-  size_t i = 0;
+  for (int k = 0; start > 0 && k < BPP; ++k) left[k] = row[start - BPP + k];
+  size_t i = start;
   for (; i + BPP <= length; i += BPP)
     for (int k = 0; k < BPP; ++k) left[k] = row[i + k] = Add(row[i + k], (left[k] + prior[i + k]) >> 1);
   return i;
@@ -434,12 +381,211 @@ size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_
   return i;
 }
 
+#endif
+
+// ---------------------------------------------------------------------------
+// Chains by chunks. A chain restores a row a chunk of SIZE bytes at a time
+// and keeps its left pixel in registers: Begin restores the first pixel,
+// Prepare works out for the chunk at row (against prior) all that does not
+// wait for the left pixel, Step restores the chunk's pixel at j, and Finish
+// the bytes from start on that no whole chunk covers.
+
+#if defined(__SSE2__)
+
+// What the Paeth chains share: the thresholds of the chunk.
+template <int STEP>
+struct PaethChain {
+  enum { BPP = STEP, SIZE = PaethChunk<STEP>::SIZE };
+  PaethChunk<BPP> chunk;
+
+  LUM_PNG_INLINE void Prepare(const unsigned char* row, const unsigned char* prior) {
+    PreparePaethChunk<BPP>(row, prior, chunk);
+  }
+  static LUM_PNG_INLINE void Finish(unsigned char* row, const unsigned char* prior, size_t length, size_t start) {
+    UnfilterPaeth(row, prior, length, BPP, UnfilterPaethPixels<BPP>(row, prior, length, start));
+  }
+};
+
+// Paeth by thresholds, one chain per byte of the pixel, in general registers.
+template <int STEP>
+struct PaethByteChain : PaethChain<STEP> {
+  int left[STEP];
+
+  LUM_PNG_INLINE void Begin(unsigned char* row, const unsigned char* prior) {
+    for (int k = 0; k < STEP; ++k) left[k] = row[k] = Add(row[k], prior[k]);
+  }
+  LUM_PNG_INLINE void Step(unsigned char* row, int j) {
+    for (int k = 0; k < STEP; ++k) {
+      left[k] = PaethStep<STEP>(left[k], this->chunk.raw[j + k], this->chunk, j + k);
+      row[j + k] = static_cast<unsigned char>(left[k]);
+    }
+  }
+};
+
+// Paeth by thresholds a pixel a step: the chain from pixel to pixel is a
+// subtraction, two comparisons and two selections.
+template <int STEP>
+struct PaethPixelChain : PaethChain<STEP> {
+  typedef PixelWord<STEP> Word;
+  __m128i left;
+
+  LUM_PNG_INLINE void Begin(unsigned char* row, const unsigned char* prior) {
+    left = _mm_and_si128(_mm_add_epi16(Word::Load(row), Word::Load(prior)), _mm_set1_epi16(0xFF));
+    Word::Store(row, left);
+  }
+  LUM_PNG_INLINE void Step(unsigned char* row, int j) {
+    const PaethChunk<STEP>& chunk = this->chunk;
+    __m128i offset = _mm_sub_epi16(left, Word::Lanes(chunk.lowest + j));
+    __m128i outside = _mm_cmpeq_epi16(_mm_subs_epu16(Word::Lanes(chunk.span + j), offset), _mm_setzero_si128());
+    __m128i below = _mm_cmpgt_epi16(Word::Lanes(chunk.upper + j), left);
+    __m128i inside = Select(below, Word::Lanes(chunk.ifLower + j), Word::Lanes(chunk.ifUpper + j));
+    __m128i own = _mm_and_si128(_mm_add_epi16(left, Word::Lanes(chunk.raw + j)), _mm_set1_epi16(0xFF));
+    left = Select(outside, own, inside);
+    Word::Store(row + j, left);
+  }
+};
+
+// Thresholds cost work ahead of the chain that pays while pixels are small:
+// byte by byte for one byte, a pixel a step up to four (at two bytes, as
+// 16-bit grey has, a pixel a step beats two byte chains).
 template <int BPP>
-size_t UnfilterPaethPixelsByThresholds(unsigned char*, const unsigned char*, size_t) {
-  return 0;
+struct PaethChainOf {
+  typedef PaethPixelChain<BPP> Type;
+};
+template <>
+struct PaethChainOf<1> {
+  typedef PaethByteChain<1> Type;
+};
+
+// Average a pixel a step over the chunk's bytes widened ahead: inside a
+// chunk no load reaches past it, so a chain may run just behind another
+// row's.
+template <int STEP>
+struct AverageChain {
+  enum { BPP = STEP, SIZE = PaethChunk<STEP>::SIZE };
+  typedef PixelWord<STEP> Word;
+  int16_t above[SIZE + 8];
+  int16_t raw[SIZE + 8];
+  __m128i left;
+
+  LUM_PNG_INLINE void Begin(unsigned char* row, const unsigned char* prior) {
+    left = _mm_and_si128(_mm_add_epi16(Word::Load(row), _mm_srli_epi16(Word::Load(prior), 1)), _mm_set1_epi16(0xFF));
+    Word::Store(row, left);
+  }
+  LUM_PNG_INLINE void Prepare(const unsigned char* row, const unsigned char* prior) {
+    const __m128i zero = _mm_setzero_si128();
+    for (int j = 0; j < SIZE; j += 8) {
+      __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(prior + j)), zero);
+      __m128i x = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + j)), zero);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(above + j), b);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(raw + j), x);
+    }
+  }
+  LUM_PNG_INLINE void Step(unsigned char* row, int j) {
+    __m128i predictor = _mm_srli_epi16(_mm_add_epi16(left, Word::Lanes(above + j)), 1);
+    left = _mm_and_si128(_mm_add_epi16(Word::Lanes(raw + j), predictor), _mm_set1_epi16(0xFF));
+    Word::Store(row + j, left);
+  }
+  static LUM_PNG_INLINE void Finish(unsigned char* row, const unsigned char* prior, size_t length, size_t start) {
+    UnfilterAverage(row, prior, length, BPP, UnfilterAveragePixels<BPP>(row, prior, length, start));
+  }
+};
+
+template <class Chain>
+LUM_PNG_INLINE void StepThroughChunk(Chain& chain, unsigned char* row) {
+  // Unrolled, the steps share one index.
+#pragma GCC unroll 8
+  for (int j = 0; j < Chain::SIZE; j += Chain::BPP) chain.Step(row, j);
+}
+
+// The whole row, when it holds at least one chunk after its first pixel.
+template <class Chain>
+LUM_PNG_INLINE bool RunChain(unsigned char* row, const unsigned char* prior, size_t length) {
+  if (length < Chain::BPP + Chain::SIZE) return false;
+  Chain chain;
+  chain.Begin(row, prior);
+  size_t i = Chain::BPP;
+  for (; i + Chain::SIZE <= length; i += Chain::SIZE) {
+    chain.Prepare(row + i, prior + i);
+    StepThroughChunk(chain, row + i);
+  }
+  Chain::Finish(row, prior, length, i);
+  return true;
+}
+
+// Row a (against prior) and row b below it together, b's chain a chunk
+// behind a's, where the bytes above it are final: the processor overlaps
+// two independent chains where one alone keeps it waiting on each step.
+template <class ChainA, class ChainB>
+LUM_PNG_INLINE bool RunChainPair(unsigned char* a, unsigned char* b, const unsigned char* prior, size_t length) {
+  enum { BPP = ChainA::BPP, SIZE = ChainA::SIZE };
+  static_assert(BPP == int(ChainB::BPP) && SIZE == int(ChainB::SIZE), "chains of one step and chunk");
+  if (length < BPP + SIZE) return false;
+  ChainA first;
+  ChainB second;
+  first.Begin(a, prior);
+  first.Prepare(a + BPP, prior + BPP);
+  StepThroughChunk(first, a + BPP);
+  second.Begin(b, a);
+  size_t i = BPP + SIZE;
+  for (; i + SIZE <= length; i += SIZE) {
+    first.Prepare(a + i, prior + i);
+    second.Prepare(b + i - SIZE, a + i - SIZE);
+#pragma GCC unroll 8
+    for (int j = 0; j < SIZE; j += BPP) {
+      first.Step(a + i, j);
+      second.Step(b + i - SIZE, j);
+    }
+  }
+  ChainA::Finish(a, prior, length, i);
+  second.Prepare(b + i - SIZE, a + i - SIZE);
+  StepThroughChunk(second, b + i - SIZE);
+  ChainB::Finish(b, a, length, i);
+  return true;
+}
+
+template <int BPP>
+LUM_PNG_INLINE void RestorePaeth(unsigned char* row, const unsigned char* prior, size_t length) {
+  // Wider pixels compare the distances themselves, a pixel a step.
+  if constexpr (BPP <= 4) {
+    if (RunChain<typename PaethChainOf<BPP>::Type>(row, prior, length)) return;
+  }
+  UnfilterPaeth(row, prior, length, BPP, UnfilterPaethPixels<BPP>(row, prior, length, 0));
+}
+
+// Only Paeth and Average carry a chain worth overlapping; false leaves both
+// rows as they were.
+template <int BPP>
+LUM_PNG_INLINE bool UnfilterRowPair(int typeA, int typeB, unsigned char* a, unsigned char* b,
+                                    const unsigned char* prior, size_t length) {
+  typedef typename PaethChainOf<BPP>::Type Paeth;
+  typedef AverageChain<BPP> Average;
+  bool paethA = typeA == ROW_FILTER_PAETH, paethB = typeB == ROW_FILTER_PAETH;
+  if (!(paethA || typeA == ROW_FILTER_AVERAGE) || !(paethB || typeB == ROW_FILTER_AVERAGE)) return false;
+  // At three bytes Average's chain is short enough that widening its
+  // chunks ahead costs more than the overlap gains.
+  if (BPP == 3 && !(paethA && paethB)) return false;
+  if (paethA) {
+    return paethB ? RunChainPair<Paeth, Paeth>(a, b, prior, length) : RunChainPair<Paeth, Average>(a, b, prior, length);
+  }
+  return paethB ? RunChainPair<Average, Paeth>(a, b, prior, length)
+                : RunChainPair<Average, Average>(a, b, prior, length);
+}
+
+#else
+
+template <int BPP>
+void RestorePaeth(unsigned char* row, const unsigned char* prior, size_t length) {
+  UnfilterPaeth(row, prior, length, BPP, UnfilterPaethPixels<BPP>(row, prior, length, 0));
+}
+
+template <int BPP>
+bool UnfilterRowPair(int, int, unsigned char*, unsigned char*, const unsigned char*, size_t) {
+  return false;
 }
 
 #endif
+
 
 template <int BPP>
 LUM_PNG_INLINE void UnfilterPixels(int filterType, unsigned char* row, const unsigned char* prior, size_t length) {
@@ -447,22 +593,9 @@ LUM_PNG_INLINE void UnfilterPixels(int filterType, unsigned char* row, const uns
     case ROW_FILTER_SUB: RestoreSub(row, length, BPP); break;
     case ROW_FILTER_UP: UnfilterUp(row, prior, length, UnfilterUpBlocks(row, prior, length)); break;
     case ROW_FILTER_AVERAGE:
-      UnfilterAverage(row, prior, length, BPP, UnfilterAveragePixels<BPP>(row, prior, length));
+      UnfilterAverage(row, prior, length, BPP, UnfilterAveragePixels<BPP>(row, prior, length, 0));
       break;
-    case ROW_FILTER_PAETH:
-      // Thresholds cost work ahead of the chain that pays while pixels are
-      // small: byte by byte for one byte, a pixel a step up to four (at two
-      // bytes, as 16-bit grey has, a pixel a step beats two byte chains);
-      // wider pixels compare the distances themselves, a pixel a step.
-      // Rows shorter than a chunk of thresholds, and the bytes after the
-      // last chunk, go a pixel a step.
-      {
-        size_t done = BPP <= 1   ? UnfilterPaethByThresholds<BPP>(row, prior, length)
-                      : BPP <= 4 ? UnfilterPaethPixelsByThresholds<BPP>(row, prior, length)
-                                 : 0;
-        UnfilterPaeth(row, prior, length, BPP, UnfilterPaethPixels<BPP>(row, prior, length, done));
-      }
-      break;
+    case ROW_FILTER_PAETH: RestorePaeth<BPP>(row, prior, length); break;
     default: break;
   }
 }
@@ -486,6 +619,35 @@ void UnfilterPixelsOnThisCpu(int filterType, unsigned char* row, const unsigned 
   if (HasAvx2()) return UnfilterPixelsAvx2<BPP>(filterType, row, prior, length);
 #endif
   UnfilterPixels<BPP>(filterType, row, prior, length);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+template <int BPP>
+__attribute__((target("avx2"))) bool UnfilterRowPairAvx2(int typeA, int typeB, unsigned char* a, unsigned char* b,
+                                                         const unsigned char* prior, size_t length) {
+  return UnfilterRowPair<BPP>(typeA, typeB, a, b, prior, length);
+}
+#endif
+
+template <int BPP>
+bool UnfilterRowPairOnThisCpu(int typeA, int typeB, unsigned char* a, unsigned char* b, const unsigned char* prior,
+                              size_t length) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  if (HasAvx2()) return UnfilterRowPairAvx2<BPP>(typeA, typeB, a, b, prior, length);
+#endif
+  return UnfilterRowPair<BPP>(typeA, typeB, a, b, prior, length);
+}
+
+// Wider pixels make shorter chains, which one row at a time already overlaps.
+bool UnfilterRowPairOfStep(int typeA, int typeB, unsigned char* a, unsigned char* b, const unsigned char* prior,
+                           size_t length, size_t bpp) {
+  switch (bpp) {
+    case 1: return UnfilterRowPairOnThisCpu<1>(typeA, typeB, a, b, prior, length);
+    case 2: return UnfilterRowPairOnThisCpu<2>(typeA, typeB, a, b, prior, length);
+    case 3: return UnfilterRowPairOnThisCpu<3>(typeA, typeB, a, b, prior, length);
+    case 4: return UnfilterRowPairOnThisCpu<4>(typeA, typeB, a, b, prior, length);
+    default: return false;
+  }
 }
 
 void UnfilterBytes(int filterType, unsigned char* row, const unsigned char* prior, size_t length, size_t bpp) {
@@ -529,6 +691,24 @@ void UnfilterPngRow(int filterType, unsigned char* row, const unsigned char* pri
     case 6: UnfilterPixelsOnThisCpu<6>(filterType, row, prior, length); break;
     case 8: UnfilterPixelsOnThisCpu<8>(filterType, row, prior, length); break;
     default: UnfilterBytes(filterType, row, prior, length, bpp); break;
+  }
+}
+
+void UnfilterPngRows(unsigned char* rows, const unsigned char* prior, size_t rowCount, size_t length, size_t stride,
+                     size_t bpp) {
+  if (bpp == 0) bpp = 1;
+  size_t j = 0;
+  while (j < rowCount) {
+    unsigned char* row = rows + j * stride;
+    if (prior != nullptr && j + 1 < rowCount &&
+        UnfilterRowPairOfStep(row[0], row[stride], row + 1, row + stride + 1, prior, length, bpp)) {
+      prior = row + stride + 1;
+      j += 2;
+      continue;
+    }
+    UnfilterPngRow(row[0], row + 1, prior, length, bpp);
+    prior = row + 1;
+    ++j;
   }
 }
 
