@@ -168,10 +168,11 @@ TEST(PngDecode, EveryFilterStepAndLengthRestoresAsDefined) {
 }
 
 TEST(PngDecode, RowsRestoredTogetherMatchRowByRow) {
-  // Runs of Paeth and Average rows go two at a time, the second a chunk of
-  // bytes behind the first: lengths about one, two and three chunks of
-  // every step, with gaps between rows and batches ending mid-pair.
-  std::vector<size_t> lengths = {1, 2, 3, 7, 8, 9, 31, 200, 289, 1000};
+  // Runs of Paeth and Average rows go two at a time, and runs of Paeth rows
+  // up to eight at a time, each row a chunk of bytes behind the one above:
+  // lengths about one, two, three and eight chunks of every step, with gaps
+  // between rows and batches ending inside a pair or run.
+  std::vector<size_t> lengths = {1, 2, 3, 7, 8, 9, 31, 200, 289, 512, 513, 514, 516, 520, 577, 600, 1000};
   for (size_t n = 63; n <= 80; ++n) lengths.push_back(n);
   for (size_t n : {127u, 128u, 129u, 130u, 131u, 132u, 133u, 136u, 146u, 147u, 148u, 150u, 193u, 196u, 219u, 222u})
     lengths.push_back(n);
@@ -186,7 +187,7 @@ TEST(PngDecode, RowsRestoredTogetherMatchRowByRow) {
   for (const auto& mix : mixes)
     for (size_t bpp = 1; bpp <= 8; ++bpp)
       for (size_t length : lengths)
-        for (size_t rowCount : {1u, 2u, 3u, 6u})
+        for (size_t rowCount : {1u, 2u, 3u, 5u, 9u, 12u})
           for (bool firstRow : {false, true}) {
             size_t stride = length + 1 + random() % 3;
             Bytes prior = FilterTestBytes(length, random);
