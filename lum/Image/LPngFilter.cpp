@@ -955,4 +955,10 @@ void UnfilterPngRows(unsigned char* rows, const unsigned char* prior, size_t row
   }
 }
 
+size_t PngRowBatch(size_t stride, size_t budget) {
+  const size_t LONGEST_RUN = 8;
+  size_t rows = stride > 0 ? budget / stride / LONGEST_RUN * LONGEST_RUN : 0;
+  return rows > LONGEST_RUN ? rows : LONGEST_RUN;
+}
+
 }  // namespace lum

@@ -25,9 +25,15 @@ void UnfilterPngRow(int filterType, unsigned char* row, const unsigned char* pri
 // (stride at least length + 1) with its filter-type byte, its length bytes
 // after it. prior is the restored row above the first (length bytes) or
 // null for a pass's first row. Where two rows in turn are restored by
-// Paeth or Average at 1 to 4 bytes a pixel they run together, so rows in
-// batches go faster than one by one.
+// Paeth or Average at 1 to 4 bytes a pixel they run together (Paeth rows
+// up to eight at a time), so rows in batches go faster than one by one.
 void UnfilterPngRows(unsigned char* rows, const unsigned char* prior, size_t rowCount, size_t length,
                      size_t stride, size_t bpp);
+
+// How many rows of stride bytes to restore in one call within about budget
+// bytes: a whole number of the runs UnfilterPngRows restores together (runs
+// start from the call's first row, or from the row after a pass's first,
+// which goes alone), and at least one run.
+size_t PngRowBatch(size_t stride, size_t budget);
 
 }  // namespace lum

@@ -35,7 +35,7 @@ struct PassTarget {
 };
 
 // Well inside the second-level cache.
-const size_t BATCH_BYTES = 64 * 1024;
+const size_t BATCH_BYTES = 128 * 1024;
 
 // Restores the rows of one pass from data on and places them; returns the
 // bytes the pass took.
@@ -52,10 +52,13 @@ size_t ReconstructPass(unsigned char* data, const PngPass& pass, uint64_t width,
   const size_t stride = rowBytes + 1;
   // Rows are restored a batch at a time, which lets consecutive rows run
   // together, and unpacked while the batch is still in the cache.
-  const size_t batchRows = stride < BATCH_BYTES / 2 ? (BATCH_BYTES / stride) & ~static_cast<size_t>(1) : 2;
+  const size_t batchRows = PngRowBatch(stride, BATCH_BYTES);
   const unsigned char* prior = nullptr;
-  for (size_t first = 0; first < rows; first += batchRows) {
-    size_t count = rows - first < batchRows ? rows - first : batchRows;
+  for (size_t first = 0; first < rows;) {
+    // The first row has none above it and goes alone: the batches after it
+    // then hold whole runs.
+    size_t count = first == 0 ? batchRows + 1 : batchRows;
+    if (count > rows - first) count = rows - first;
     UnfilterPngRows(data + first * stride, prior, count, rowBytes, stride, bpp);
     for (size_t j = first; j < first + count; ++j) {
       size_t y = pass.y0 + j * pass.dy;
@@ -64,6 +67,7 @@ size_t ReconstructPass(unsigned char* data, const PngPass& pass, uint64_t width,
                       visibleColumns, step, target.paletteTable);
     }
     prior = data + (first + count - 1) * stride + 1;
+    first += count;
   }
   return rows * stride;
 }

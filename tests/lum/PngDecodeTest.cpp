@@ -83,6 +83,23 @@ TEST(PngDecode, EveryColourTypeDepthFilterAndInterlaceMatchesLibpng) {
         }
 }
 
+TEST(PngDecode, RowsPastOneRestoringBatchMatchLibpng) {
+  // Wide enough for runs of rows restored together at every step, tall
+  // enough for several batches in the first pass.
+  const Combination combinations[] = {{3, 8}, {4, 8}, {2, 8}, {6, 8}, {4, 16}, {6, 16}, {0, 8}};
+  uint32_t seed = 100;
+  for (const Combination& c : combinations)
+    for (int interlace = 0; interlace <= 1; ++interlace)
+      for (int filter : {PNG_FILTER_PAETH, PNG_FILTER_AVG, PNG_ALL_FILTERS}) {
+        RawPng image = RandomImage(530, 300, c.colorType, c.bitDepth, ++seed);
+        image.interlace = interlace;
+        Decoded ours = DecodeOurs(EncodeWithLibpng(image, filter));
+        ASSERT_TRUE(ours.ok);
+        EXPECT_EQ(ExpectedPixels(image), ours.pixels) << "colour type " << c.colorType << ", depth " << c.bitDepth
+                                                      << ", interlace " << interlace << ", filters " << filter;
+      }
+}
+
 TEST(PngDecode, SamplesBecomeTheRecordLayout) {
   // Grey of depth 2 is scaled to the whole byte range.
   RawPng grey2 = RandomImage(4, 1, 0, 2, 1);
