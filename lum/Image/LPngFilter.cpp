@@ -857,6 +857,13 @@ bool UnfilterPaethGroupOnThisCpu(unsigned char* rows, const unsigned char* prior
   return UnfilterPaethGroup<STEP>(rows, prior, length, stride);
 }
 
+// Rows shorter than a chunk after their first pixel, and rows of wider
+// pixels, are never restored together.
+bool RowsRunTogether(size_t length, size_t bpp) {
+  const size_t SHORTEST_CHUNK = 64;
+  return bpp <= 4 && length >= bpp + SHORTEST_CHUNK;
+}
+
 // How many Paeth rows in turn fill the lanes at bpp, 0 when they can't.
 size_t PaethGroupRows(size_t bpp) { return bpp == 1 || bpp == 2 || bpp == 4 ? 8 / bpp : 0; }
 
@@ -933,10 +940,18 @@ void UnfilterPngRow(int filterType, unsigned char* row, const unsigned char* pri
 void UnfilterPngRows(unsigned char* rows, const unsigned char* prior, size_t rowCount, size_t length, size_t stride,
                      size_t bpp) {
   if (bpp == 0) bpp = 1;
+  // Small images should not pay for asking.
+  const bool together = RowsRunTogether(length, bpp);
   const size_t groupRows = PaethGroupRows(bpp);
   size_t j = 0;
   while (j < rowCount) {
     unsigned char* row = rows + j * stride;
+    if (!together) {
+      UnfilterPngRow(row[0], row + 1, prior, length, bpp);
+      prior = row + 1;
+      ++j;
+      continue;
+    }
     if (prior != nullptr && groupRows > 0 && rowCount - j >= groupRows &&
         UnfilterPaethGroupOfStep(row, prior, length, stride, bpp)) {
       prior = row + (groupRows - 1) * stride + 1;
@@ -955,9 +970,12 @@ void UnfilterPngRows(unsigned char* rows, const unsigned char* prior, size_t row
   }
 }
 
-size_t PngRowBatch(size_t stride, size_t budget) {
+size_t PngRowBatch(size_t length, size_t bpp, size_t budget) {
   const size_t LONGEST_RUN = 8;
-  size_t rows = stride > 0 ? budget / stride / LONGEST_RUN * LONGEST_RUN : 0;
+  // Rows that never run together are best restored one at a time, each
+  // placed while the next is restored.
+  if (!RowsRunTogether(length, bpp)) return 1;
+  size_t rows = budget / (length + 1) / LONGEST_RUN * LONGEST_RUN;
   return rows > LONGEST_RUN ? rows : LONGEST_RUN;
 }
 

@@ -30,10 +30,11 @@ void UnfilterPngRow(int filterType, unsigned char* row, const unsigned char* pri
 void UnfilterPngRows(unsigned char* rows, const unsigned char* prior, size_t rowCount, size_t length,
                      size_t stride, size_t bpp);
 
-// How many rows of stride bytes to restore in one call within about budget
-// bytes: a whole number of the runs UnfilterPngRows restores together (runs
-// start from the call's first row, or from the row after a pass's first,
-// which goes alone), and at least one run.
-size_t PngRowBatch(size_t stride, size_t budget);
+// How many rows of length bytes (each after its filter-type byte) to
+// restore in one call within about budget bytes: a whole number of the runs
+// UnfilterPngRows restores together (runs start from the call's first row,
+// or from the row after a pass's first, which goes alone), at least one run;
+// 1 when such rows never run together.
+size_t PngRowBatch(size_t length, size_t bpp, size_t budget);
 
 }  // namespace lum

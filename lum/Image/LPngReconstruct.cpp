@@ -52,7 +52,7 @@ size_t ReconstructPass(unsigned char* data, const PngPass& pass, uint64_t width,
   const size_t stride = rowBytes + 1;
   // Rows are restored a batch at a time, which lets consecutive rows run
   // together, and unpacked while the batch is still in the cache.
-  const size_t batchRows = PngRowBatch(stride, BATCH_BYTES);
+  const size_t batchRows = PngRowBatch(rowBytes, bpp, BATCH_BYTES);
   const unsigned char* prior = nullptr;
   for (size_t first = 0; first < rows;) {
     // The first row has none above it and goes alone: the batches after it
