@@ -20,4 +20,21 @@ enum PngFilterType {
 void UnfilterPngRow(int filterType, unsigned char* row, const unsigned char* prior, size_t length,
                     size_t bpp);
 
+// Restores rowCount consecutive rows of one pass in place, with the result
+// of UnfilterPngRow row after row. Row j starts at rows + j * stride
+// (stride at least length + 1) with its filter-type byte, its length bytes
+// after it. prior is the restored row above the first (length bytes) or
+// null for a pass's first row. Where two rows in turn are restored by
+// Paeth or Average at 1 to 4 bytes a pixel they run together (Paeth rows
+// up to eight at a time), so rows in batches go faster than one by one.
+void UnfilterPngRows(unsigned char* rows, const unsigned char* prior, size_t rowCount, size_t length,
+                     size_t stride, size_t bpp);
+
+// How many rows of length bytes (each after its filter-type byte) to
+// restore in one call within about budget bytes: a whole number of the runs
+// UnfilterPngRows restores together (runs start from the call's first row,
+// or from the row after a pass's first, which goes alone), at least one run;
+// 1 when such rows never run together.
+size_t PngRowBatch(size_t length, size_t bpp, size_t budget);
+
 }  // namespace lum
