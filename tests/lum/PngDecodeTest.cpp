@@ -169,6 +169,45 @@ TEST(PngDecode, EveryFilterStepAndLengthRestoresAsDefined) {
         }
 }
 
+TEST(PngDecode, RowsRestoredTogetherMatchRowByRow) {
+  // Runs of Paeth and Average rows go two at a time, and runs of Paeth rows
+  // up to eight at a time, each row a chunk of bytes behind the one above:
+  // lengths about one, two, three and eight chunks of every step, with gaps
+  // between rows and batches ending inside a pair or run.
+  std::vector<size_t> lengths = {1, 2, 3, 7, 8, 9, 31, 200, 289, 512, 513, 514, 516, 520, 577, 600, 1000};
+  for (size_t n = 63; n <= 80; ++n) lengths.push_back(n);
+  for (size_t n : {127u, 128u, 129u, 130u, 131u, 132u, 133u, 136u, 146u, 147u, 148u, 150u, 193u, 196u, 219u, 222u})
+    lengths.push_back(n);
+  const struct {
+    const char* name;
+    std::vector<int> types;  // drawn from at random per row
+  } mixes[] = {{"Paeth", {4}},
+               {"Average", {3}},
+               {"Paeth and Average", {3, 4}},
+               {"every type", {0, 1, 2, 3, 4, 5, 4, 3, 4}}};
+  std::mt19937 random(23);
+  for (const auto& mix : mixes)
+    for (size_t bpp = 1; bpp <= 8; ++bpp)
+      for (size_t length : lengths)
+        for (size_t rowCount : {1u, 2u, 3u, 5u, 9u, 12u})
+          for (bool firstRow : {false, true}) {
+            size_t stride = length + 1 + random() % 3;
+            Bytes prior = FilterTestBytes(length, random);
+            Bytes expected = FilterTestBytes(rowCount * stride, random);
+            for (size_t j = 0; j < rowCount; ++j)
+              expected[j * stride] = static_cast<unsigned char>(mix.types[random() % mix.types.size()]);
+            Bytes ours = expected;
+            const unsigned char* above = firstRow ? nullptr : prior.data();
+            for (size_t j = 0; j < rowCount; ++j) {
+              lum::UnfilterPngRow(expected[j * stride], &expected[j * stride + 1], above, length, bpp);
+              above = &expected[j * stride + 1];
+            }
+            lum::UnfilterPngRows(ours.data(), firstRow ? nullptr : prior.data(), rowCount, length, stride, bpp);
+            ASSERT_EQ(expected, ours) << mix.name << ", " << bpp << " bytes a pixel, length " << length << ", "
+                                      << rowCount << " rows" << (firstRow ? ", first row" : "");
+          }
+}
+
 TEST(PngDecode, FirstRowOfEveryPassIsFilteredAgainstZeros) {
   // Up on a first row adds nothing; Average adds half the left byte; Paeth
   // becomes Sub. The second row then predicts from the first.
