@@ -49,12 +49,6 @@ struct GreyRows {
   unsigned char* Row(size_t j) const { return data + j * stride + 1; }
   int FilterType(size_t j) const { return data[j * stride]; }
 
-  // Row j where it was inflated, against row j - 1 there, or against
-  // nothing when it is the first of its part.
-  void Restore(size_t j, bool first) const {
-    UnfilterPngRow(FilterType(j), Row(j), first ? nullptr : Row(j - 1), rowBytes, sampleBytes);
-  }
-
   // Row j from where it was inflated to its place in the pixels: that place
   // ends at or before row j + 1's first byte, and rows move in order.
   void MoveDown(size_t j) const {
@@ -71,13 +65,25 @@ struct GreyRows {
   size_t stride;
 };
 
-// Restores rows begin to end - 1, moving each but the last down once the
-// next is restored, while it is still in the cache.
-void RestoreAndMove(const GreyRows& rows, size_t begin, size_t end) {
-  for (size_t j = begin; j < end; ++j) {
-    rows.Restore(j, j == begin);
-    if (j > begin) rows.MoveDown(j - 1);
+// Rows are restored a batch at a time, which lets consecutive rows run
+// together, and placed while the batch is still in the cache.
+const size_t BATCH_BYTES = 64 * 1024;
+
+// Restores rows begin to end - 1 and hands each but the last to place once
+// the next is restored (its place may reach over the row before).
+template <class Place>
+void RestoreAndPlace(const GreyRows& rows, size_t begin, size_t end, Place place) {
+  const size_t batchRows = rows.stride < BATCH_BYTES / 2 ? BATCH_BYTES / rows.stride : 2;
+  for (size_t first = begin; first < end; first += batchRows) {
+    size_t count = end - first < batchRows ? end - first : batchRows;
+    UnfilterPngRows(rows.data + first * rows.stride, first == begin ? nullptr : rows.Row(first - 1), count,
+                    rows.rowBytes, rows.stride, rows.sampleBytes);
+    for (size_t j = first == begin ? begin : first - 1; j + 1 < first + count; ++j) place(j);
   }
+}
+
+void RestoreAndMove(const GreyRows& rows, size_t begin, size_t end) {
+  RestoreAndPlace(rows, begin, end, [&rows](size_t j) { rows.MoveDown(j); });
 }
 
 // The second part's rows, restored from begin on as RestoreAndMove does.
@@ -90,10 +96,7 @@ void RestoreSecondPart(const GreyRows& rows, size_t begin, unsigned char* held, 
     if (j < begin + heldRows) std::memcpy(held + (j - begin) * rows.rowBytes, rows.Row(j), rows.rowBytes);
     else rows.MoveDown(j);
   };
-  for (size_t j = begin; j < rows.height; ++j) {
-    rows.Restore(j, j == begin);
-    if (j > begin) place(j - 1);
-  }
+  RestoreAndPlace(rows, begin, rows.height, place);
   place(rows.height - 1);
 }
 

@@ -590,10 +590,11 @@ TEST(PngDecode, DecodeImageDataRaisesForARecordOfAnotherPixelSize) {
   EXPECT_TRUE(lum::LLoader_Image_PNG::DecodeImageData(header, data, "alpha", nullptr, record));
 }
 
-// Grey rows restored where they were inflated, in two parts on two threads
-// where a row needs no row above it, as on one: rows of every filter type,
-// the part boundary anywhere from the second row to the last.
-TEST(PngDecode, GreyRowsRestoredInTwoPartsAsInOne) {
+// Grey rows restored where they were inflated, in batches, on one thread
+// or in two parts on two where a row needs no row above it, as the filters
+// define them: rows of every filter type, the part boundary anywhere from
+// the second row to the last, images of one batch and of several.
+TEST(PngDecode, GreyRowsRestoredInPlaceInOneOrTwoParts) {
   std::mt19937 random(5);
   const struct {
     const char* label;
@@ -608,20 +609,38 @@ TEST(PngDecode, GreyRowsRestoredInTwoPartsAsInOne) {
   for (const auto& pattern : patterns)
     for (unsigned char depth : {8, 16})
       for (uint32_t width : {1u, 5u, 33u, 200u})
-        for (uint32_t height : {2u, 3u, 9u, 40u}) {
+        for (uint32_t height : {2u, 3u, 9u, 40u, 700u}) {
           lum::PngHeader header = {width, height, depth, lum::PngHeader::COLOR_TYPE_GREY, 0, 0, 0, 0};
-          const size_t stride = size_t(width) * depth / 8 + 1;
+          const size_t rowBytes = size_t(width) * depth / 8, stride = rowBytes + 1;
           Bytes data = FilterTestBytes(stride * height, random);
           for (size_t j = 0; j < height; ++j)
             data[j * stride] = static_cast<unsigned char>(pattern.types[j % pattern.types.size()]);
-          Bytes inOne = data;
-          uint64_t before = lum::SetGreyInTwoPartsPixels(UINT64_MAX);
-          lum::ReconstructGreyInPlace(header, inOne.data());
-          lum::SetGreyInTwoPartsPixels(0);
-          lum::ReconstructGreyInPlace(header, data.data());
-          lum::SetGreyInTwoPartsPixels(before);
-          const size_t pixelBytes = (stride - 1) * height;
-          EXPECT_TRUE(std::equal(inOne.begin(), inOne.begin() + pixelBytes, data.begin()))
-              << pattern.label << ", " << int(depth) << "-bit, " << width << " x " << height;
+          // Row by row, samples in machine order.
+          Bytes expected;
+          Bytes prior;
+          for (size_t j = 0; j < height; ++j) {
+            Bytes row(data.begin() + j * stride + 1, data.begin() + (j + 1) * stride);
+            ReferenceUnfilter(data[j * stride], row, j ? &prior : nullptr, depth / 8);
+            prior = row;
+            for (size_t i = 0; i < rowBytes; i += depth / 8) {
+              if (depth == 8) {
+                expected.push_back(row[i]);
+                continue;
+              }
+              uint16_t word = static_cast<uint16_t>(row[i] << 8 | row[i + 1]);
+              unsigned char bytes[2];
+              std::memcpy(bytes, &word, 2);
+              expected.insert(expected.end(), bytes, bytes + 2);
+            }
+          }
+          for (uint64_t twoPartsPixels : {uint64_t(0), UINT64_MAX}) {
+            Bytes ours = data;
+            uint64_t before = lum::SetGreyInTwoPartsPixels(twoPartsPixels);
+            lum::ReconstructGreyInPlace(header, ours.data());
+            lum::SetGreyInTwoPartsPixels(before);
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), ours.begin()))
+                << pattern.label << ", " << int(depth) << "-bit, " << width << " x " << height
+                << (twoPartsPixels ? ", one part" : ", two parts");
+          }
         }
 }
