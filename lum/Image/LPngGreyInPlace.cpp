@@ -67,18 +67,22 @@ struct GreyRows {
 
 // Rows are restored a batch at a time, which lets consecutive rows run
 // together, and placed while the batch is still in the cache.
-const size_t BATCH_BYTES = 64 * 1024;
+const size_t BATCH_BYTES = 128 * 1024;
 
 // Restores rows begin to end - 1 and hands each but the last to place once
-// the next is restored (its place may reach over the row before).
+// the next is restored (its place may reach over the row before). The
+// first row, restored against nothing, goes with the first batch as one
+// more, so that the runs after it stay whole.
 template <class Place>
 void RestoreAndPlace(const GreyRows& rows, size_t begin, size_t end, Place place) {
-  const size_t batchRows = rows.stride < BATCH_BYTES / 2 ? BATCH_BYTES / rows.stride : 2;
-  for (size_t first = begin; first < end; first += batchRows) {
-    size_t count = end - first < batchRows ? end - first : batchRows;
+  const size_t batchRows = PngRowBatch(rows.rowBytes, rows.sampleBytes, BATCH_BYTES);
+  for (size_t first = begin; first < end;) {
+    size_t count = first == begin ? batchRows + 1 : batchRows;
+    if (count > end - first) count = end - first;
     UnfilterPngRows(rows.data + first * rows.stride, first == begin ? nullptr : rows.Row(first - 1), count,
                     rows.rowBytes, rows.stride, rows.sampleBytes);
     for (size_t j = first == begin ? begin : first - 1; j + 1 < first + count; ++j) place(j);
+    first += count;
   }
 }
 
