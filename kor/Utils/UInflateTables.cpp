@@ -154,6 +154,9 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots,
   }
 }
 
+// The compressed bytes that must remain for a block's literals to be joined.
+const ptrdiff_t PAIRING_INPUT_BYTES = 16 * 1024;
+
 // Joins each main-table literal with the literal that its bits go on to,
 // where both codes fit the main table's bits: literal-heavy data then takes
 // two bytes a look-up. Downwards, so that the entry for the remaining bits (a
@@ -310,7 +313,10 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
   DecompressorPolicy_Deflate::BuildSlots(policy.m_distanceSlots, lengths + literalCount,
                                          distanceCount);
   BuildLookup<LiteralEntry>(workspace.m_literal, LITERAL_BITS, policy.m_literalSlots);
-  if (WorthPairing(lengths, LITERAL_BITS)) PairLiterals(workspace.m_literal, LITERAL_BITS);
+  // Joining costs about as much as a few thousand literals gain from it:
+  // not worth it near the end of the input, nor in a small stream.
+  if (reader.m_end - reader.m_next >= PAIRING_INPUT_BYTES && WorthPairing(lengths, LITERAL_BITS))
+    PairLiterals(workspace.m_literal, LITERAL_BITS);
   BuildLookup<DistanceEntry>(workspace.m_distance, DISTANCE_BITS, policy.m_distanceSlots);
   return true;
 }
