@@ -49,13 +49,17 @@ struct GreyRows {
   unsigned char* Row(size_t j) const { return data + j * stride + 1; }
   int FilterType(size_t j) const { return data[j * stride]; }
 
-  // Row j from where it was inflated to its place in the pixels: that place
-  // ends at or before row j + 1's first byte, and rows move in order.
-  void MoveDown(size_t j) const {
+  // Row j's restored samples, from `from`, at its place in the pixels, 16-bit
+  // ones in machine order. `from` may overlap that place from above.
+  void Place(const unsigned char* from, size_t j) const {
     unsigned char* to = data + j * rowBytes;
-    if (sampleBytes == 1) std::memmove(to, Row(j), rowBytes);
-    else MoveGrey16Down(Row(j), to, width);
+    if (sampleBytes == 1) std::memmove(to, from, rowBytes);
+    else MoveGrey16Down(from, to, width);
   }
+
+  // Row j from where it was inflated to its place: that place ends at or
+  // before row j + 1's first byte, and rows move in order.
+  void MoveDown(size_t j) const { Place(Row(j), j); }
 
   unsigned char* data;
   size_t width;
@@ -170,12 +174,7 @@ void ReconstructGreyInPlace(const PngHeader& header, unsigned char* data) {
   rows.MoveDown(firstEnd - 1);
   if (!second.joinable()) return;
   second.join();
-  for (size_t k = 0; k < heldRows; ++k) {
-    unsigned char* to = data + (middle + k) * rows.rowBytes;
-    const unsigned char* from = held.get() + k * rows.rowBytes;
-    if (rows.sampleBytes == 1) std::memcpy(to, from, rows.rowBytes);
-    else MoveGrey16Down(from, to, rows.width);
-  }
+  for (size_t k = 0; k < heldRows; ++k) rows.Place(held.get() + k * rows.rowBytes, middle + k);
 }
 
 uint64_t SetGreyInTwoPartsPixels(uint64_t pixels) { return s_twoPartsPixels.exchange(pixels); }
