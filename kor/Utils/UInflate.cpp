@@ -39,10 +39,16 @@ KOR_HOT_INLINE void Copy16(unsigned char* to, const unsigned char* from) {
 }
 
 // A literal entry's bytes: both of a pair, and one more for a single
-// literal, which the next symbol overwrites.
+// literal, which the next symbol overwrites. One store of two bytes: the
+// store buffer then holds half as many entries for a match's loads to wait on.
 KOR_HOT_INLINE void StoreLiterals(unsigned char* out, uint32_t entry) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
   out[0] = static_cast<unsigned char>(entry >> 16);
   out[1] = static_cast<unsigned char>(entry >> 24);
+#else
+  const uint16_t bytes = static_cast<uint16_t>(entry >> 16);
+  std::memcpy(out, &bytes, 2);
+#endif
 }
 
 // For matches at distances 2 to 7: where each of 8 bytes of the repeating
@@ -185,13 +191,19 @@ KOR_HOT_INLINE BlockEnd DecodeOneSymbol(BitReader& reader, const Workspace& work
   return full ? BLOCK_FULL : BLOCK_GOING_ON;
 }
 
-// How the hot loop takes a match entry's value: MatchValue, or with BMI2 a
-// single bzhi for the bits the entry consumes. That one is assembly: the
-// loop is inlined through functions without the BMI2 target, where the
-// compiler has already turned the mask into four plain steps.
+// How the hot loop takes a match entry's value: its base plus the extra
+// bits after the code, with BMI2 by a single bzhi for the bits the entry
+// consumes. That one is assembly: the loop is inlined through functions
+// without the BMI2 target, where the compiler has already turned the mask
+// into four plain steps. A match entry's kind bits lie above the six bits
+// of a shift count, so the code length needs no mask of its own.
+static_assert((ENTRY_MATCH >> 8) % 64 == 0, "a match entry's kind lies outside its shift count");
+KOR_HOT_INLINE unsigned CodeLengthShift(uint32_t entry) { return (entry >> 8) & 63; }
+
 struct PlainBits {
   KOR_HOT_INLINE static unsigned Match(uint32_t entry, uint64_t bits) {
-    return MatchValue(entry, bits);
+    uint64_t consumed = bits & ((uint64_t(1) << (entry & 0xFF)) - 1);
+    return (entry >> 16) + static_cast<unsigned>(consumed >> CodeLengthShift(entry));
   }
 };
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -199,7 +211,7 @@ struct Bmi2Bits {
   KOR_HOT_INLINE static unsigned Match(uint32_t entry, uint64_t bits) {
     uint64_t consumed;
     asm("bzhi %q2, %1, %0" : "=r"(consumed) : "r"(bits), "r"(entry));
-    return (entry >> 16) + static_cast<unsigned>(consumed >> ((entry >> 8) & 15));
+    return (entry >> 16) + static_cast<unsigned>(consumed >> CodeLengthShift(entry));
   }
 };
 #else
