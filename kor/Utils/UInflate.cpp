@@ -8,6 +8,10 @@
 // is ever read outside the input or written outside the output.
 #include "kor/Utils/UInflateTables.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kor {
 
 namespace {
@@ -37,6 +41,25 @@ KOR_HOT_INLINE void Copy16(unsigned char* to, const unsigned char* from) {
   std::memcpy(block, from, 16);
   std::memcpy(to, block, 16);
 }
+
+// 16 bytes of one value, kept in a register where the processor has
+// vectors: the compiler keeps a byte array in memory, and reads it again
+// after each store to the output.
+#if defined(__SSE2__)
+struct ByteRun {
+  explicit ByteRun(unsigned char byte) : m_bytes(_mm_set1_epi8(static_cast<char>(byte))) {}
+  KOR_HOT_INLINE void Store(unsigned char* to) const {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), m_bytes);
+  }
+  __m128i m_bytes;
+};
+#else
+struct ByteRun {
+  explicit ByteRun(unsigned char byte) { std::memset(m_bytes, byte, 16); }
+  KOR_HOT_INLINE void Store(unsigned char* to) const { std::memcpy(to, m_bytes, 16); }
+  unsigned char m_bytes[16];
+};
+#endif
 
 // A literal entry's bytes: both of a pair, and one more for a single
 // literal, which the next symbol overwrites. One store of two bytes: the
@@ -361,13 +384,12 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
       } while (out < matchEnd);
     } else if (distance == 1) {
       // Runs are long: 64 bytes a round keep the rounds few.
-      unsigned char run[16];
-      std::memset(run, *from, 16);
+      const ByteRun run(*from);
       do {
-        Copy16(out, run);
-        Copy16(out + 16, run);
-        Copy16(out + 32, run);
-        Copy16(out + 48, run);
+        run.Store(out);
+        run.Store(out + 16);
+        run.Store(out + 32);
+        run.Store(out + 48);
         out += 64;
       } while (out < matchEnd);
     } else {
