@@ -42,22 +42,39 @@ KOR_HOT_INLINE void Copy16(unsigned char* to, const unsigned char* from) {
   std::memcpy(to, block, 16);
 }
 
-// 16 bytes of one value, kept in a register where the processor has
-// vectors: the compiler keeps a byte array in memory, and reads it again
-// after each store to the output.
+// 64 bytes of one value, from 16 kept in a register where the processor
+// has vectors: the compiler keeps a byte array in memory, and reads it
+// again after each store to the output.
 #if defined(__SSE2__)
 struct ByteRun {
   explicit ByteRun(unsigned char byte) : m_bytes(_mm_set1_epi8(static_cast<char>(byte))) {}
-  KOR_HOT_INLINE void Store(unsigned char* to) const {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), m_bytes);
+  KOR_HOT_INLINE void Store64(unsigned char* to) const {
+    for (int i = 0; i < 64; i += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), m_bytes);
   }
   __m128i m_bytes;
 };
 #else
 struct ByteRun {
   explicit ByteRun(unsigned char byte) { std::memset(m_bytes, byte, 16); }
-  KOR_HOT_INLINE void Store(unsigned char* to) const { std::memcpy(to, m_bytes, 16); }
+  KOR_HOT_INLINE void Store64(unsigned char* to) const {
+    for (int i = 0; i < 64; i += 16) std::memcpy(to + i, m_bytes, 16);
+  }
   unsigned char m_bytes[16];
+};
+#endif
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The same from 32 bytes, for a loop built for AVX2, where they take one
+// register and one store. A vector of the compiler's own rather than an
+// intrinsic: the loop reaches it through functions built without AVX2.
+struct WideByteRun {
+  typedef unsigned char Bytes __attribute__((vector_size(32)));
+  explicit WideByteRun(unsigned char byte) : m_bytes(Bytes{} + byte) {}
+  KOR_HOT_INLINE void Store64(unsigned char* to) const {
+    std::memcpy(to, &m_bytes, 32);
+    std::memcpy(to + 32, &m_bytes, 32);
+  }
+  Bytes m_bytes;
 };
 #endif
 
@@ -224,6 +241,7 @@ static_assert((ENTRY_MATCH >> 8) % 64 == 0, "a match entry's kind lies outside i
 KOR_HOT_INLINE unsigned CodeLengthShift(uint32_t entry) { return (entry >> 8) & 63; }
 
 struct PlainBits {
+  typedef ByteRun Run;
   KOR_HOT_INLINE static unsigned Match(uint32_t entry, uint64_t bits) {
     uint64_t consumed = bits & ((uint64_t(1) << (entry & 0xFF)) - 1);
     return (entry >> 16) + static_cast<unsigned>(consumed >> CodeLengthShift(entry));
@@ -231,6 +249,7 @@ struct PlainBits {
 };
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 struct Bmi2Bits {
+  typedef WideByteRun Run;
   KOR_HOT_INLINE static unsigned Match(uint32_t entry, uint64_t bits) {
     uint64_t consumed;
     asm("bzhi %q2, %1, %0" : "=r"(consumed) : "r"(bits), "r"(entry));
@@ -384,12 +403,9 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
       } while (out < matchEnd);
     } else if (distance == 1) {
       // Runs are long: 64 bytes a round keep the rounds few.
-      const ByteRun run(*from);
+      const typename Ops::Run run(*from);
       do {
-        run.Store(out);
-        run.Store(out + 16);
-        run.Store(out + 32);
-        run.Store(out + 48);
+        run.Store64(out);
         out += 64;
       } while (out < matchEnd);
     } else {
@@ -449,7 +465,7 @@ BlockEnd DecodeHuffmanBlockPlain(BitReader& reader, const Workspace& workspace,
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 // The same loop with BMI2's shifts that take their count from any register.
-__attribute__((target("bmi2"))) BlockEnd DecodeHuffmanBlockBmi2(BitReader& reader,
+__attribute__((target("bmi2,avx2"))) BlockEnd DecodeHuffmanBlockBmi2(BitReader& reader,
                                                                const Workspace& workspace,
                                                                UArray<unsigned char>& output,
                                                                int& length, int64_t limit) {
@@ -458,7 +474,7 @@ __attribute__((target("bmi2"))) BlockEnd DecodeHuffmanBlockBmi2(BitReader& reade
 
 bool HasBmi2() {
   __builtin_cpu_init();
-  return __builtin_cpu_supports("bmi2");
+  return __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("avx2");
 }
 
 BlockEnd DecodeHuffmanBlock(BitReader& reader, const Workspace& workspace,
