@@ -271,8 +271,9 @@ typedef PlainBits Bmi2Bits;
 template <bool NEAR_END, typename Ops>
 KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace,
                                    UArray<unsigned char>& output, int& length) {
-  const uint32_t* literalTable = workspace.m_literal;
-  const uint32_t* distanceTable = workspace.m_distance;
+  // Both tables are reached from the workspace, one register for the two.
+  const uint32_t* const literalTable = workspace.m_literal;
+  const uint32_t* const distanceTable = literalTable + (workspace.m_distance - workspace.m_literal);
   const unsigned char* next = reader.m_next;
   const unsigned char* const end = reader.m_end;
   uint64_t bits = reader.m_bits;
