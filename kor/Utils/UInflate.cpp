@@ -30,6 +30,7 @@ enum {
   FAST_OUTPUT_ROOM = 6,
   // Far from the end: a longest match and its overshoot.
   FAR_OUTPUT_ROOM = 258 + MATCH_OVERSHOOT,
+  DISTANCE_MASK = (1 << DISTANCE_BITS) - 1,
 };
 
 // The largest array UArray can hold.
@@ -88,6 +89,17 @@ KOR_HOT_INLINE void StoreLiterals(unsigned char* out, uint32_t entry) {
 #else
   const uint16_t bytes = static_cast<uint16_t>(entry >> 16);
   std::memcpy(out, &bytes, 2);
+#endif
+}
+
+// Has the value computed where this stands, not moved into the branch
+// that uses it.
+template <typename T>
+KOR_HOT_INLINE void KeepHere(T& value) {
+#if defined(__GNUC__) || defined(__clang__)
+  asm volatile("" : "+r"(value));
+#else
+  (void)value;
 #endif
 }
 
@@ -305,9 +317,15 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
   // to a subtable is followed.
   uint32_t entry = literalTable[bits & LITERAL_MASK];
   while (next < inFastEnd && out < outFastEnd) {
+    // The distance entry that follows the entry if it is a length, looked
+    // up before its kind is known: when a literal was foreseen and a match
+    // comes, the match path finds it loaded and does not wait for it.
+    const uint64_t rest = bits >> (entry & 63);
+    uint32_t distanceEntry = distanceTable[rest & DISTANCE_MASK];
+    KeepHere(distanceEntry);
     if (entry & ENTRY_LITERAL) {
       // 56 bits cover three literals of up to 15 bits each.
-      bits >>= entry & 63;
+      bits = rest;
       count -= entry;
       StoreLiterals(out, entry);
       out += (entry >> 8) & 15;
@@ -356,9 +374,9 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
     unsigned matchLength = Ops::Match(entry, bits);
     // Nothing of the match is taken yet: the careful path starts at it.
     if (NEAR_END && static_cast<size_t>(outEnd - out) < matchLength + MATCH_OVERSHOOT) break;
-    bits >>= entry & 63;
+    bits = rest;
     count -= entry;
-    entry = distanceTable[bits & ((1u << DISTANCE_BITS) - 1)];
+    entry = distanceEntry;
     if (!(entry & ENTRY_MATCH)) {
       if (entry & ENTRY_SUBTABLE) entry = SubtableEntry(distanceTable, DISTANCE_BITS, entry, bits);
       if (!(entry & ENTRY_MATCH)) {
