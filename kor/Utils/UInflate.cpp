@@ -316,13 +316,15 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
   // Literals, the most frequent symbols, are tested for before a link
   // to a subtable is followed.
   uint32_t entry = literalTable[bits & LITERAL_MASK];
+  // The distance entry that follows the entry if it is a length, looked up
+  // before its kind is known: a match where a literal was foreseen finds it
+  // loaded. After literals, it is looked up before the refill and does not
+  // wait for it: their main-table entries and a length leave at least 8 of
+  // the 64 bits.
+  uint32_t distanceEntry = distanceTable[(bits >> (entry & 63)) & DISTANCE_MASK];
   while (next < inFastEnd && out < outFastEnd) {
-    // The distance entry that follows the entry if it is a length, looked
-    // up before its kind is known: when a literal was foreseen and a match
-    // comes, the match path finds it loaded and does not wait for it.
-    const uint64_t rest = bits >> (entry & 63);
-    uint32_t distanceEntry = distanceTable[rest & DISTANCE_MASK];
     KeepHere(distanceEntry);
+    const uint64_t rest = bits >> (entry & 63);
     if (entry & ENTRY_LITERAL) {
       // 56 bits cover three literals of up to 15 bits each.
       bits = rest;
@@ -342,12 +344,9 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
           StoreLiterals(out, entry);
           out += (entry >> 8) & 15;
           entry = literalTable[bits & LITERAL_MASK];
-          bits |= Load64(next) << (count & 63);
-          next += 7 - ((count >> 3) & 7);
-          count |= 56;
-          continue;
         }
       }
+      distanceEntry = distanceTable[(bits >> (entry & 63)) & DISTANCE_MASK];
       bits |= Load64(next) << (count & 63);
       next += 7 - ((count >> 3) & 7);
       count |= 56;
@@ -358,6 +357,7 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
     if (!(entry & ENTRY_MATCH)) {
       if (entry & ENTRY_SUBTABLE) {
         entry = SubtableEntry(literalTable, LITERAL_BITS, entry, bits);
+        distanceEntry = distanceTable[(bits >> (entry & 63)) & DISTANCE_MASK];
         if (entry & (ENTRY_LITERAL | ENTRY_MATCH)) continue;
       }
       if (entry & ENTRY_END) {
@@ -392,6 +392,8 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
     bits |= Load64(next) << (count & 63);
     next += 7 - ((count >> 3) & 7);
     count |= 56;
+    // A match may leave too few bits for it before the refill.
+    distanceEntry = distanceTable[(bits >> (entry & 63)) & DISTANCE_MASK];
     if (distance > static_cast<unsigned>(out - base)) {
       failed = true;
       break;
