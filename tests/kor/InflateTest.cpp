@@ -384,6 +384,59 @@ TEST(InflateBlocks, Symbol284WithAllExtraBitsAndSymbol285Give258) {
     ASSERT_EQ('0' + int(i % 10), result.output[i]) << i;
 }
 
+// The most bits a round of decoding takes before its distance look-up and
+// the refill: a literal of a subtable, two of the main table's longest
+// codes and a length with five extra bits, then a distance code of eight
+// bits, all ones. Each case repeats its symbols and a match long enough for
+// the fast path, which is what reads them.
+TEST(InflateBlocks, ADistanceAfterTheLongestRunOfCodesDecodes) {
+  // A complete code: 'c' to 'j' of 1 to 8 bits, then 'a', 'b', the end and
+  // length 284 of 11 bits, and 'm' to 'r' of 10 to 15 bits with 'Z' of 15.
+  std::vector<int> literal(285, 0);
+  for (int length = 1; length <= 8; ++length) literal['c' + length - 1] = length;
+  literal['a'] = literal['b'] = literal[256] = literal[284] = 11;
+  const int fill[] = {10, 11, 12, 13, 14, 15};
+  for (int i = 0; i < 6; ++i) literal['m' + i] = fill[i];
+  literal['Z'] = 15;
+  // Distance codes of 1 to 8 bits, code 8 (17 to 24, three extra bits) the
+  // second of eight bits: eight ones.
+  std::vector<int> distance = {1, 2, 3, 4, 5, 6, 7, 8, 8};
+  struct Case {
+    const char* what;
+    Bytes literals;  // before each match
+  };
+  const Case cases[] = {
+      {"a literal of a subtable and two more", Bytes{'Z', 'a', 'b'}},
+      {"three literals of the main table", Bytes{'a', 'b', 'a'}},
+      {"a literal of a subtable", Bytes{'Z'}},
+  };
+  for (const Case& c : cases) {
+    BitWriter writer;
+    DynamicCodes codes = DynamicHeader(writer, true, literal, distance);
+    Bytes expected;
+    for (int i = 0; i < 24; ++i) {
+      codes.Literal(writer, 'c' + i % 8);
+      expected.push_back(static_cast<unsigned char>('c' + i % 8));
+    }
+    for (int round = 0; round < 100; ++round) {
+      for (unsigned char l : c.literals) codes.Literal(writer, l);
+      expected.insert(expected.end(), c.literals.begin(), c.literals.end());
+      codes.Literal(writer, 284);
+      writer.Bits(30, 5);  // 227 + 30
+      codes.Distance(writer, 8);
+      writer.Bits(7, 3);  // 17 + 7
+      for (int i = 0; i < 257; ++i) expected.push_back(expected[expected.size() - 24]);
+    }
+    codes.Literal(writer, 256);
+    Bytes zlibOutput;
+    ASSERT_TRUE(ZlibInflate(writer.Data(), -15, zlibOutput)) << c.what;
+    ASSERT_TRUE(zlibOutput == expected) << c.what;
+    Inflated result = Inflate(writer.Data());
+    EXPECT_TRUE(result.ok) << c.what;
+    EXPECT_TRUE(result.output == expected) << c.what;
+  }
+}
+
 // Every length symbol with each extra value and every distance code at its
 // first and last distance, checked against zlib's reading of the same stream.
 TEST(InflateBlocks, EveryLengthAndDistanceAgreesWithZlib) {
