@@ -318,11 +318,13 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
   uint32_t entry = literalTable[bits & LITERAL_MASK];
   // The distance entry that follows the entry if it is a length, looked up
   // before its kind is known: a match where a literal was foreseen finds it
-  // loaded. After literals, it is looked up before the refill and does not
-  // wait for it: their main-table entries and a length leave at least 8 of
-  // the 64 bits.
+  // loaded. After literals it is looked up before the refill and does not
+  // wait for it: the first literal (15 bits at most, from a subtable), two
+  // more of the main table (11) and a length (16) leave 11 of the 64 bits
+  // for the 8 of the look-up.
   uint32_t distanceEntry = distanceTable[(bits >> (entry & 63)) & DISTANCE_MASK];
   while (next < inFastEnd && out < outFastEnd) {
+    // Not to be moved into the match path, where it would wait again.
     KeepHere(distanceEntry);
     const uint64_t rest = bits >> (entry & 63);
     if (entry & ENTRY_LITERAL) {
@@ -485,7 +487,8 @@ BlockEnd DecodeHuffmanBlockPlain(BitReader& reader, const Workspace& workspace,
 }
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-// The same loop with BMI2's shifts that take their count from any register.
+// The same loop with BMI2's shifts that take their count from any register
+// and AVX2's stores of 32 bytes; processors with BMI2 nearly all have AVX2.
 __attribute__((target("bmi2,avx2"))) BlockEnd DecodeHuffmanBlockBmi2(BitReader& reader,
                                                                const Workspace& workspace,
                                                                UArray<unsigned char>& output,
@@ -493,14 +496,14 @@ __attribute__((target("bmi2,avx2"))) BlockEnd DecodeHuffmanBlockBmi2(BitReader& 
   return DecodeBlockSymbols<Bmi2Bits>(reader, workspace, output, length, limit);
 }
 
-bool HasBmi2() {
+bool HasBmi2AndAvx2() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("avx2");
 }
 
 BlockEnd DecodeHuffmanBlock(BitReader& reader, const Workspace& workspace,
                             UArray<unsigned char>& output, int& length, int64_t limit) {
-  static const bool bmi2 = HasBmi2();
+  static const bool bmi2 = HasBmi2AndAvx2();
   return bmi2 ? DecodeHuffmanBlockBmi2(reader, workspace, output, length, limit)
               : DecodeHuffmanBlockPlain(reader, workspace, output, length, limit);
 }
