@@ -334,8 +334,9 @@ DecompressorPolicy_Deflate::~DecompressorPolicy_Deflate() noexcept(false) {
 }
 
 void DecompressorPolicy_Deflate::ReleaseSlots(HuffmanLengthSlot* slots) {
+  UCurrentPool pool;
   for (int i = 0; i < SLOT_COUNT; ++i) {
-    if (slots[i].m_symbols) FreeMemory(slots[i].m_symbols, LOCATION_DELETE_ARRAY);
+    if (slots[i].m_symbols) pool.Free(slots[i].m_symbols, LOCATION_DELETE_ARRAY);
     slots[i] = HuffmanLengthSlot{0, 0, 0, nullptr};
   }
 }
@@ -362,17 +363,18 @@ void DecompressorPolicy_Deflate::BuildSlots(HuffmanLengthSlot* slots, const unsi
   assure(highest <= MAX_CODE_LENGTH);
 
   int* next[RUNS][MAX_CODE_LENGTH + 1];
+  UCurrentPool pool;
   int code = 0;
   for (int length = 1; length <= MAX_CODE_LENGTH; ++length) {
     const int total = perLength[0][length] + perLength[1][length] + perLength[2][length] + perLength[3][length];
     HuffmanLengthSlot& slot = slots[length - 1];
-    if (slot.m_symbols) FreeMemory(slot.m_symbols, LOCATION_DELETE_ARRAY);
+    if (slot.m_symbols) pool.Free(slot.m_symbols, LOCATION_DELETE_ARRAY);
     slot.m_symbols = nullptr;
     slot.m_count = 0;
     slot.m_firstCode = code;
     if (total > 0)
       slot.m_symbols =
-          static_cast<int*>(AllocateMemory(static_cast<size_t>(total) * sizeof(int), LOCATION_NEW_ARRAY));
+          static_cast<int*>(pool.Allocate(static_cast<size_t>(total) * sizeof(int), LOCATION_NEW_ARRAY));
     slot.m_count = total;
     int* place = slot.m_symbols;
     for (int r = 0; r < RUNS; ++r) {
