@@ -62,6 +62,36 @@ void DoubleTable(uint32_t* table, int bits) {
   std::memmove(table + (1u << bits), table, (1u << bits) * sizeof(uint32_t));
 }
 
+// The literals whose codes are short enough to pair within a main table,
+// by code length, for joining in pairs while the table is built.
+class LiteralPairs {
+ public:
+  // From the slots; empty unless the block is worth joining.
+  LiteralPairs(const HuffmanLengthSlot* slots, int mainBits, ptrdiff_t inputLeft);
+
+  // Writes every pair of codes that together are length bits long into
+  // the first 2^length entries of table, over the entry of the first code.
+  void Write(uint32_t* table, int length) const {
+    for (int firstLength = m_shortest; firstLength + m_shortest <= length; ++firstLength) {
+      const int secondLength = length - firstLength;
+      for (int a = m_start[firstLength]; a < m_start[firstLength + 1]; ++a) {
+        const uint32_t joined = m_entry[a] + static_cast<uint32_t>(secondLength) + ENTRY_ONE_LITERAL;
+        for (int b = m_start[secondLength]; b < m_start[secondLength + 1]; ++b)
+          table[m_index[a] | (m_index[b] << firstLength)] = joined | ((m_entry[b] >> 16) << 24);
+      }
+    }
+  }
+  // Whether any two codes together are length bits long.
+  bool Any(int length) const { return m_shortest > 0 && 2 * m_shortest <= length; }
+
+ private:
+  enum { MAX_LENGTH = DecompressorPolicy_Deflate::MAX_CODE_LENGTH };
+  uint32_t m_index[256];  // where the code's entry first appears
+  uint32_t m_entry[256];
+  int m_start[MAX_LENGTH + 2];  // of each length's codes, and their end
+  int m_shortest;               // 0 when nothing is joined
+};
+
 // Fills a main table of 2^mainBits entries, followed by its subtables, with
 // the canonical codes of the first longest slots. Codes whose value does
 // not fit their length (an over-subscribed set) can never be read and get no
@@ -71,9 +101,11 @@ void DoubleTable(uint32_t* table, int bits) {
 // each longer length, which repeats every entry wherever its bits recur. A
 // complete set covers every entry; only an incomplete one has its first
 // entries cleared, and the copies carry the zeros on.
+// Pairs, where given, are written at the length of the two codes together
+// and repeated by the doubling like any code of that length.
 template <uint32_t (*entryOf)(int)>
 void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots,
-                 int longest = DecompressorPolicy_Deflate::MAX_CODE_LENGTH) {
+                 int longest = DecompressorPolicy_Deflate::MAX_CODE_LENGTH, const LiteralPairs* pairs = nullptr) {
   const uint32_t mainSize = 1u << mainBits;
   const int longestInMain = longest < mainBits ? longest : mainBits;
 
@@ -97,14 +129,20 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots,
   // The main table's codes, straight from the slots.
   int filledBits = shortest > 0 && shortest < mainBits ? shortest : mainBits;
   if (!complete) std::memset(table, 0, (1u << filledBits) * sizeof(uint32_t));
-  for (int length = 1; length <= longestInMain; ++length) {
-    if (readable[length] == 0) continue;
+  const int pairsUpTo = pairs ? mainBits : 0;
+  for (int length = 1; length <= longestInMain || length <= pairsUpTo; ++length) {
+    const bool joining = length <= pairsUpTo && pairs->Any(length);
+    const int codes = length <= longestInMain ? readable[length] : 0;
+    if (codes == 0 && !joining) continue;
     for (; filledBits < length; ++filledBits) DoubleTable(table, filledBits);
     const HuffmanLengthSlot& slot = slots[length - 1];
     const uint32_t first = static_cast<uint32_t>(slot.m_firstCode);
-    for (int i = 0; i < readable[length]; ++i)
+    for (int i = 0; i < codes; ++i)
       table[ReverseBits(first + static_cast<uint32_t>(i), length)] =
           CodeEntry<entryOf>(slot.m_symbols[i], length);
+    // A pair lies where its first, shorter code's entries are, never where
+    // a code of this length has one.
+    if (joining) pairs->Write(table, length);
   }
   for (; filledBits < mainBits; ++filledBits) DoubleTable(table, filledBits);
 
@@ -154,40 +192,44 @@ void BuildLookup(uint32_t* table, int mainBits, const HuffmanLengthSlot* slots,
   }
 }
 
-// The compressed bytes that must remain for a block's literals to be joined.
-const ptrdiff_t PAIRING_INPUT_BYTES = 16 * 1024;
+// The compressed bytes that must remain for a block's literals to be
+// joined: below, the pairs are read too seldom to repay their writing.
+const ptrdiff_t PAIRING_INPUT_BYTES = 256;
 
-// Joins each main-table literal with the literal that its bits go on to,
-// where both codes fit the main table's bits: literal-heavy data then takes
-// two bytes a look-up. Downwards, so that the entry for the remaining bits (a
-// smaller index) is still a single literal; without branches, which the
-// entries would mispredict.
-void PairLiterals(uint32_t* table, int mainBits) {
-  for (uint32_t i = 1u << mainBits; i-- > 0;) {
-    uint32_t first = table[i];
-    uint32_t firstLength = first & 15;
-    uint32_t second = table[i >> firstLength];
-    uint32_t pair = (first + (second & 0xFF) + ENTRY_ONE_LITERAL) | ((second >> 16) << 24);
-    bool fits = (first & second & ENTRY_LITERAL) &&
-                firstLength + (second & 0xFF) <= static_cast<uint32_t>(mainBits);
-    table[i] = fits ? pair : first;
-  }
-}
-
-// Whether a block's literal/length code is worth joining literals in pairs:
-// a literal short enough to pair with another, and literals that take
-// nearly all of the code (seven eighths of it), as in noisy image data with
-// few matches. Elsewhere the pairs do not repay their building.
-bool WorthPairing(const unsigned char* lengths, int mainBits) {
-  const int maxLength = DecompressorPolicy_Deflate::MAX_CODE_LENGTH;
-  int shortest = maxLength + 1;
+// Literals are joined where a literal is short enough to pair with another,
+// literals take nearly all of the code (seven eighths of it), as in noisy
+// image data with few matches, and enough input is left. Elsewhere the
+// pairs do not repay their building. The slots hold each length's symbols
+// in increasing order, so its literals come first.
+LiteralPairs::LiteralPairs(const HuffmanLengthSlot* slots, int mainBits, ptrdiff_t inputLeft) : m_shortest(0) {
+  int literals[MAX_LENGTH + 1] = {};
+  int shortest = 0;
   uint32_t share = 0;  // in units of 2^-15
-  for (int s = 0; s < 256; ++s)
-    if (lengths[s]) {
-      if (lengths[s] < shortest) shortest = lengths[s];
-      share += 1u << (maxLength - lengths[s]);
+  for (int length = 1; length <= MAX_LENGTH; ++length) {
+    const HuffmanLengthSlot& slot = slots[length - 1];
+    int count = slot.m_count > 0 ? slot.m_count : 0;
+    while (count > 0 && slot.m_symbols[count - 1] >= 256) --count;
+    literals[length] = count;
+    share += static_cast<uint32_t>(count) << (MAX_LENGTH - length);
+    if (shortest == 0 && count > 0) shortest = length;
+  }
+  if (shortest == 0 || 2 * shortest > mainBits || share < 7u << (MAX_LENGTH - 3) ||
+      inputLeft < PAIRING_INPUT_BYTES)
+    return;
+  // Only codes that fit their length are ever read, and have entries.
+  int used = 0;
+  m_start[0] = m_start[1] = 0;
+  for (int length = 1; length <= MAX_LENGTH; ++length) {
+    const HuffmanLengthSlot& slot = slots[length - 1];
+    for (int i = 0; length + shortest <= mainBits && i < literals[length]; ++i) {
+      const uint32_t code = static_cast<uint32_t>(slot.m_firstCode) + static_cast<uint32_t>(i);
+      if (code >= 1u << length) break;
+      m_index[used] = ReverseBits(code, length);
+      m_entry[used++] = CodeEntry<LiteralEntry>(slot.m_symbols[i], length);
     }
-  return 2 * shortest <= mainBits && share >= 7u << (maxLength - 3);
+    m_start[length + 1] = used;
+  }
+  m_shortest = shortest;
 }
 
 void BuildFixedTables(Workspace& workspace) {
@@ -312,11 +354,9 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
   DecompressorPolicy_Deflate::BuildSlots(policy.m_literalSlots, lengths, literalCount);
   DecompressorPolicy_Deflate::BuildSlots(policy.m_distanceSlots, lengths + literalCount,
                                          distanceCount);
-  BuildLookup<LiteralEntry>(workspace.m_literal, LITERAL_BITS, policy.m_literalSlots);
-  // Joining costs about as much as a few thousand literals gain from it:
-  // not worth it near the end of the input, nor in a small stream.
-  if (reader.m_end - reader.m_next >= PAIRING_INPUT_BYTES && WorthPairing(lengths, LITERAL_BITS))
-    PairLiterals(workspace.m_literal, LITERAL_BITS);
+  const LiteralPairs pairs(policy.m_literalSlots, LITERAL_BITS, reader.m_end - reader.m_next);
+  BuildLookup<LiteralEntry>(workspace.m_literal, LITERAL_BITS, policy.m_literalSlots,
+                            DecompressorPolicy_Deflate::MAX_CODE_LENGTH, &pairs);
   BuildLookup<DistanceEntry>(workspace.m_distance, DISTANCE_BITS, policy.m_distanceSlots);
   return true;
 }
@@ -334,8 +374,9 @@ DecompressorPolicy_Deflate::~DecompressorPolicy_Deflate() noexcept(false) {
 }
 
 void DecompressorPolicy_Deflate::ReleaseSlots(HuffmanLengthSlot* slots) {
+  UCurrentPool pool;
   for (int i = 0; i < SLOT_COUNT; ++i) {
-    if (slots[i].m_symbols) FreeMemory(slots[i].m_symbols, LOCATION_DELETE_ARRAY);
+    if (slots[i].m_symbols) pool.Free(slots[i].m_symbols, LOCATION_DELETE_ARRAY);
     slots[i] = HuffmanLengthSlot{0, 0, 0, nullptr};
   }
 }
@@ -362,17 +403,18 @@ void DecompressorPolicy_Deflate::BuildSlots(HuffmanLengthSlot* slots, const unsi
   assure(highest <= MAX_CODE_LENGTH);
 
   int* next[RUNS][MAX_CODE_LENGTH + 1];
+  UCurrentPool pool;
   int code = 0;
   for (int length = 1; length <= MAX_CODE_LENGTH; ++length) {
     const int total = perLength[0][length] + perLength[1][length] + perLength[2][length] + perLength[3][length];
     HuffmanLengthSlot& slot = slots[length - 1];
-    if (slot.m_symbols) FreeMemory(slot.m_symbols, LOCATION_DELETE_ARRAY);
+    if (slot.m_symbols) pool.Free(slot.m_symbols, LOCATION_DELETE_ARRAY);
     slot.m_symbols = nullptr;
     slot.m_count = 0;
     slot.m_firstCode = code;
     if (total > 0)
       slot.m_symbols =
-          static_cast<int*>(AllocateMemory(static_cast<size_t>(total) * sizeof(int), LOCATION_NEW_ARRAY));
+          static_cast<int*>(pool.Allocate(static_cast<size_t>(total) * sizeof(int), LOCATION_NEW_ARRAY));
     slot.m_count = total;
     int* place = slot.m_symbols;
     for (int r = 0; r < RUNS; ++r) {

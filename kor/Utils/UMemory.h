@@ -8,6 +8,8 @@
 
 namespace kor {
 
+class UMemoryPool;
+
 // Location texts the containers and global operators pass to the pool.
 extern const char* const LOCATION_NEW;           // "global operator new"
 extern const char* const LOCATION_NEW_ARRAY;     // "global operator new[]"
@@ -21,6 +23,20 @@ void* TryAllocateMemory(size_t size, const char* location);
 void* AllocateMemory(size_t size, const char* location);
 
 void FreeMemory(void* block, const char* location);
+
+// The current services' pool, looked up once for a run of requests made
+// close together, as the functions above look it up for each: the services
+// are replaced only at plug-in start and end, when nothing else allocates.
+class UCurrentPool {
+ public:
+  UCurrentPool();
+  void* TryAllocate(size_t size, const char* location);
+  void* Allocate(size_t size, const char* location);
+  void Free(void* block, const char* location);
+
+ private:
+  UMemoryPool* m_pool;  // none while no services exist
+};
 
 // A single object built in pool memory; the counterpart of DeleteObject.
 template <class T, class... Args>

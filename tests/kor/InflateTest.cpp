@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <memory>
 
 #include "DeflateBomb.h"
 #include "DeflateStreams.h"
 #include "TestServices.h"
+#include "kor/Utils/UInflateTables.h"
 
 namespace {
 
@@ -82,6 +84,7 @@ const std::map<std::string, Bytes>& SmallInputs() {
       {"runs", Runs(150000, 3)},
       {"mixed", Mixed(400000)},
       {"noisy samples", NoisySamples(100001, 9)},
+      {"few noisy samples", NoisySamples(700, 5)},
   };
   return inputs;
 }
@@ -681,4 +684,83 @@ TEST(InflateTables, SlotsFollowTheCanonicalCodes) {
   EXPECT_EQ(7, slots[3].m_symbols[1]);
   EXPECT_EQ(nullptr, slots[0].m_symbols);
   kor::DecompressorPolicy_Deflate::ReleaseSlots(slots);
+}
+
+namespace {
+
+// The literal table that the first block header of stream gives, with its
+// subtables; the rest of the workspace is zero.
+std::vector<uint32_t> LiteralTable(const Bytes& stream) {
+  kor::inflate::BitReader reader{stream.data(), stream.data() + stream.size(), 0, 0, 0};
+  reader.Refill();
+  EXPECT_EQ(2u, reader.Take(3) >> 1);
+  auto workspace = std::make_unique<kor::inflate::Workspace>();
+  kor::DecompressorPolicy_Deflate policy;
+  EXPECT_TRUE(kor::inflate::ReadDynamicHeader(reader, policy, *workspace));
+  return std::vector<uint32_t>(workspace->m_literal, workspace->m_literal + kor::inflate::LITERAL_TABLE_SIZE);
+}
+
+// Each main-table literal joined with the literal its bits go on to, where
+// both codes fit the main table's bits: the definition, entry by entry.
+void JoinEntryByEntry(std::vector<uint32_t>& table) {
+  for (uint32_t i = 1u << kor::inflate::LITERAL_BITS; i-- > 0;) {
+    const uint32_t first = table[i], firstLength = first & 15, second = table[i >> firstLength];
+    if ((first & second & kor::inflate::ENTRY_LITERAL) && firstLength + (second & 0xFF) <= kor::inflate::LITERAL_BITS)
+      table[i] = (first + (second & 0xFF) + kor::inflate::ENTRY_ONE_LITERAL) | ((second >> 16) << 24);
+  }
+}
+
+// A hand-made header for the literal lengths (others 0, 256 included in
+// them), then bytes enough for the table to count as far from the end.
+Bytes HeaderOnly(std::vector<int> literal) {
+  literal.resize(257);
+  BitWriter writer;
+  DynamicHeader(writer, true, literal, std::vector<int>(1, 1));
+  Bytes stream = writer.Data();
+  stream.resize(stream.size() + 600);
+  return stream;
+}
+
+std::vector<int> Lengths(std::initializer_list<std::pair<int, int>> symbolLengths) {
+  std::vector<int> literal(257, 0);
+  for (const auto& symbolLength : symbolLengths) literal[symbolLength.first] = symbolLength.second;
+  return literal;
+}
+
+}  // namespace
+
+// Literal-heavy blocks with enough input left join literals in pairs as the
+// table is built: the same entries as joining the built table entry by
+// entry. Near the end of the input, or where matches take much of the code,
+// nothing is joined.
+TEST(InflateTables, LiteralPairsAreThoseOfTheWholeTable) {
+  const struct {
+    const char* what;
+    Bytes stream;
+    bool joins;
+  } cases[] = {
+      {"noisy samples, matches taking an eighth of the code", RawDeflate(NoisySamples(5000, 2), 6), false},
+      {"noisy samples, codes only", RawDeflate(NoisySamples(3000, 3), 9, Z_HUFFMAN_ONLY), true},
+      {"a small image's rows", RawDeflate(NoisySamples(700, 5), 9), true},
+      {"an incomplete set", HeaderOnly(Lengths({{'a', 2}, {'b', 2}, {'c', 2}, {'d', 4}, {'e', 4}, {256, 5}})), true},
+      // 'e' and the end code do not fit their lengths.
+      {"an over-subscribed set",
+       HeaderOnly(Lengths({{'a', 2}, {'b', 2}, {'c', 2}, {'d', 2}, {'e', 2}, {256, 3}})), true},
+      {"literals of half the code", HeaderOnly(Lengths({{'a', 1}, {256, 2}, {'b', 3}, {'c', 3}})), false},
+      {"literals too long to pair", HeaderOnly(Lengths({{'a', 6}, {'b', 6}, {256, 1}})), false},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint32_t> built = LiteralTable(c.stream);
+    // The header alone: no input left to repay joining.
+    std::vector<uint32_t> single =
+        LiteralTable(Bytes(c.stream.begin(), c.stream.begin() + std::min<size_t>(c.stream.size(), 150)));
+    std::vector<uint32_t> joined = single;
+    JoinEntryByEntry(joined);
+    if (c.joins) {
+      EXPECT_NE(single, joined) << c.what;
+      EXPECT_EQ(joined, built) << c.what;
+    } else {
+      EXPECT_EQ(single, built) << c.what;
+    }
+  }
 }

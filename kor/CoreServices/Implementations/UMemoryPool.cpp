@@ -19,7 +19,7 @@ namespace kor {
 // image size go on huge pages.
 void* UMemoryPool::Allocate(unsigned size, const char* /*location*/) {
   if (size == 0) {
-    UCriticalSectionLock lock(m_countsLock);
+    USpinLockHold hold(m_countsLock);
     ++m_currentZeroSizeAllocations;
     if (static_cast<uint64_t>(m_currentZeroSizeAllocations) > m_maximumZeroSizeAllocations)
       m_maximumZeroSizeAllocations = static_cast<uint64_t>(m_currentZeroSizeAllocations);
@@ -28,7 +28,7 @@ void* UMemoryPool::Allocate(unsigned size, const char* /*location*/) {
   void* block = std::malloc(size);
   if (block == nullptr) return nullptr;
   PreferHugePages(block, size);
-  UCriticalSectionLock lock(m_countsLock);
+  USpinLockHold hold(m_countsLock);
   ++m_currentAllocations;
   ++m_cumulatedAllocations;
   if (m_currentAllocations > 0 && static_cast<uint64_t>(m_currentAllocations) > m_maximumAllocations)
@@ -41,19 +41,19 @@ void* UMemoryPool::Allocate(unsigned size, const char* /*location*/) {
 
 void UMemoryPool::Free(void* block, const char* /*location*/) {
   if (block == nullptr) {
-    UCriticalSectionLock lock(m_countsLock);
+    USpinLockHold hold(m_countsLock);
     --m_currentZeroSizeAllocations;
     return;
   }
   const int64_t bytes = static_cast<int64_t>(KOR_BLOCK_SIZE(block));
   std::free(block);
-  UCriticalSectionLock lock(m_countsLock);
+  USpinLockHold hold(m_countsLock);
   --m_currentAllocations;
   m_usedBytes -= bytes;
 }
 
 UMemoryPoolCounts UMemoryPool::Snapshot() {
-  UCriticalSectionLock lock(m_countsLock);
+  USpinLockHold hold(m_countsLock);
   return *this;
 }
 

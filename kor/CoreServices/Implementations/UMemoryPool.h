@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "kor/CoreServices/Implementations/UCriticalSection.h"
+#include "kor/CoreServices/Implementations/USpinLock.h"
 #include "kor/CoreServices/Interfaces/IMemoryAllocator.h"
 
 namespace kor {
@@ -25,7 +25,8 @@ struct UMemoryPoolCounts {
 };
 
 // Threads allocate at once: the counts change under a lock of the pool's own,
-// so they neither drift nor disagree with one another.
+// so they neither drift nor disagree with one another. The lock is held for
+// a few additions only, never around the heap or a message.
 class UMemoryPool : public IMemoryAllocator, public UMemoryPoolCounts {
  public:
   UMemoryPool() = default;
@@ -41,7 +42,7 @@ class UMemoryPool : public IMemoryAllocator, public UMemoryPoolCounts {
   UMemoryPoolCounts Snapshot();
 
  private:
-  UCriticalSection m_countsLock;
+  USpinLock m_countsLock;
 };
 
 }  // namespace kor
