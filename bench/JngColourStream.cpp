@@ -23,6 +23,10 @@ bool FindJngColourStream(const std::vector<unsigned char>& file, JngColourStream
     if (std::memcmp(type, "JHDR", 4) == 0 && length >= 8)
       colour.width = int(BigEndian32(data)), colour.height = int(BigEndian32(data + 4));
     if (std::memcmp(type, "JDAT", 4) == 0) colour.jpeg.insert(colour.jpeg.end(), data, data + length);
+    if (std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "JDAA", 4) == 0) {
+      colour.alpha.insert(colour.alpha.end(), data, data + length);
+      colour.alphaIsJpeg = type[0] == 'J';
+    }
     if (std::memcmp(type, "JSEP", 4) == 0 || std::memcmp(type, "IEND", 4) == 0) break;
     at += 12 + length;
   }
