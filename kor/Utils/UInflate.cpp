@@ -36,11 +36,11 @@ enum {
 // The largest array UArray can hold.
 const int64_t MAX_OUTPUT = 0x7FFFFFC0;
 
-// 16 bytes that do not overlap their copy.
-KOR_HOT_INLINE void Copy16(unsigned char* to, const unsigned char* from) {
-  unsigned char block[16];
-  std::memcpy(block, from, 16);
-  std::memcpy(to, block, 16);
+// 8 bytes that do not overlap their copy.
+KOR_HOT_INLINE void Copy8(unsigned char* to, const unsigned char* from) {
+  unsigned char word[8];
+  std::memcpy(word, from, 8);
+  std::memcpy(to, word, 8);
 }
 
 // 64 bytes of one value, from 16 kept in a register where the processor
@@ -402,28 +402,23 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
     }
     const unsigned char* from = out - distance;
     unsigned char* const matchEnd = out + matchLength;
-    // Most matches are short: their first 32 bytes are copied without a
-    // loop whose end would be mispredicted.
-    if (distance >= 16) {
-      // Each block reads bytes that are at least 16 behind it: written
-      // before it, by an earlier block or an earlier symbol.
-      Copy16(out, from);
-      Copy16(out + 16, from + 16);
-      if (matchLength > 32) {
-        out += 32;
-        from += 32;
+    // Most matches are short: their first 40 bytes are copied without a
+    // loop whose end would be mispredicted. Words of 8 bytes rather than
+    // blocks of 16: they serve distances from 8 on alike, and measured
+    // faster on text and pixels both.
+    if (distance >= 8) {
+      // Each word reads bytes that are at least 8 behind it: written
+      // before it, by an earlier word or an earlier symbol.
+      for (int i = 0; i < 40; i += 8) Copy8(out + i, from + i);
+      if (matchLength > 40) {
+        out += 40;
+        from += 40;
         do {
-          Copy16(out, from);
-          Copy16(out + 16, from + 16);
+          for (int i = 0; i < 32; i += 8) Copy8(out + i, from + i);
           out += 32;
           from += 32;
         } while (out < matchEnd);
       }
-    } else if (distance >= 8) {
-      do {
-        Copy16(out, out - distance);
-        out += distance;
-      } while (out < matchEnd);
     } else if (distance == 1) {
       // Runs are long: 64 bytes a round keep the rounds few.
       const typename Ops::Run run(*from);

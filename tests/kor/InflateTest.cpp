@@ -475,7 +475,7 @@ TEST(InflateBlocks, ShortDistancesWithManyLengthsAgreeWithZlib) {
   size_t next = 0;
   for (int i = 0; i < 100; ++i) writer.FixedLiteral(noise[next++]);
   for (unsigned distance = 1; distance <= 80; ++distance)
-    for (unsigned length : {3u, 4u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 32u, 33u, 40u, 63u, 64u, 65u,
+    for (unsigned length : {3u, 4u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 32u, 33u, 40u, 41u, 63u, 64u, 65u, 72u, 73u,
                             100u, 257u, 258u}) {
       writer.FixedMatch(length, distance);
       writer.FixedLiteral(noise[next++ % noise.size()]);
