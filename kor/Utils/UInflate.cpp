@@ -254,18 +254,18 @@ KOR_HOT_INLINE unsigned CodeLengthShift(uint32_t entry) { return (entry >> 8) & 
 
 struct PlainBits {
   typedef ByteRun Run;
-  KOR_HOT_INLINE static unsigned Match(uint32_t entry, uint64_t bits) {
+  KOR_HOT_INLINE static size_t Match(uint32_t entry, uint64_t bits) {
     uint64_t consumed = bits & ((uint64_t(1) << (entry & 0xFF)) - 1);
-    return (entry >> 16) + static_cast<unsigned>(consumed >> CodeLengthShift(entry));
+    return (entry >> 16) + static_cast<size_t>(consumed >> CodeLengthShift(entry));
   }
 };
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 struct Bmi2Bits {
   typedef WideByteRun Run;
-  KOR_HOT_INLINE static unsigned Match(uint32_t entry, uint64_t bits) {
+  KOR_HOT_INLINE static size_t Match(uint32_t entry, uint64_t bits) {
     uint64_t consumed;
     asm("bzhi %q2, %1, %0" : "=r"(consumed) : "r"(bits), "r"(entry));
-    return (entry >> 16) + static_cast<unsigned>(consumed >> CodeLengthShift(entry));
+    return (entry >> 16) + static_cast<size_t>(consumed >> CodeLengthShift(entry));
   }
 };
 #else
@@ -323,7 +323,11 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
   // more of the main table (11) and a length (16) leave 11 of the 64 bits
   // for the 8 of the look-up.
   uint32_t distanceEntry = distanceTable[(bits >> (entry & 63)) & DISTANCE_MASK];
-  while (next < inFastEnd && out < outFastEnd) {
+  // Two tests, each a branch of its own: the compiler joins the two of a
+  // single condition into one branch on flags it must first combine.
+  for (;;) {
+    if (next >= inFastEnd) break;
+    if (out >= outFastEnd) break;
     // Not to be moved into the match path, where it would wait again.
     KeepHere(distanceEntry);
     const uint64_t rest = bits >> (entry & 63);
@@ -372,8 +376,9 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
       break;
     }
     // Length code and extra bits take at most 20 bits, the distance
-    // code and extra bits at most 28: 48 of the 56.
-    unsigned matchLength = Ops::Match(entry, bits);
+    // code and extra bits at most 28: 48 of the 56. Both values are kept
+    // pointer-wide, so that they address the output without widening.
+    const size_t matchLength = Ops::Match(entry, bits);
     // Nothing of the match is taken yet: the careful path starts at it.
     if (NEAR_END && static_cast<size_t>(outEnd - out) < matchLength + MATCH_OVERSHOOT) break;
     bits = rest;
@@ -386,7 +391,7 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
         break;
       }
     }
-    unsigned distance = Ops::Match(entry, bits);
+    const size_t distance = Ops::Match(entry, bits);
     bits >>= entry & 63;
     count -= entry;
     // The next round's look-up and refill do not depend on the copy.
@@ -396,7 +401,7 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
     count |= 56;
     // A match may leave too few bits for it before the refill.
     distanceEntry = distanceTable[(bits >> (entry & 63)) & DISTANCE_MASK];
-    if (distance > static_cast<unsigned>(out - base)) {
+    if (distance > static_cast<size_t>(out - base)) {
       failed = true;
       break;
     }
