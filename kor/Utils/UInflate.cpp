@@ -92,6 +92,19 @@ KOR_HOT_INLINE void StoreLiterals(unsigned char* out, uint32_t entry) {
 #endif
 }
 
+// Stores a literal entry's bytes and returns the output after them. Where
+// the table holds no pairs, an entry is one byte: its count need not be
+// read from it, which saves two steps a literal in the hot loop.
+template <bool PAIRS>
+KOR_HOT_INLINE unsigned char* PutLiterals(unsigned char* out, uint32_t entry) {
+  if (!PAIRS) {
+    *out = static_cast<unsigned char>(entry >> 16);
+    return out + 1;
+  }
+  StoreLiterals(out, entry);
+  return out + ((entry >> 8) & 15);
+}
+
 // Has the value computed where this stands, not moved into the branch
 // that uses it.
 template <typename T>
@@ -279,8 +292,9 @@ typedef PlainBits Bmi2Bits;
 // leaves a match that does not fit to the careful path, so that an output of
 // the exact size is decoded here up to its last few matches. length is the
 // output produced so far, before and after. The output's capacity never
-// exceeds the limit, so the loop cannot pass it.
-template <bool NEAR_END, typename Ops>
+// exceeds the limit, so the loop cannot pass it. PAIRS false is only for
+// tables without pairs of literals.
+template <bool NEAR_END, bool PAIRS, typename Ops>
 KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace,
                                    UArray<unsigned char>& output, int& length) {
   // Both tables are reached from the workspace, one register for the two.
@@ -335,20 +349,17 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
       // 56 bits cover three literals of up to 15 bits each.
       bits = rest;
       count -= entry;
-      StoreLiterals(out, entry);
-      out += (entry >> 8) & 15;
+      out = PutLiterals<PAIRS>(out, entry);
       entry = literalTable[bits & LITERAL_MASK];
       if (entry & ENTRY_LITERAL) {
         bits >>= entry & 63;
         count -= entry;
-        StoreLiterals(out, entry);
-        out += (entry >> 8) & 15;
+        out = PutLiterals<PAIRS>(out, entry);
         entry = literalTable[bits & LITERAL_MASK];
         if (entry & ENTRY_LITERAL) {
           bits >>= entry & 63;
           count -= entry;
-          StoreLiterals(out, entry);
-          out += (entry >> 8) & 15;
+          out = PutLiterals<PAIRS>(out, entry);
           entry = literalTable[bits & LITERAL_MASK];
         }
       }
@@ -463,8 +474,11 @@ template <typename Ops>
 KOR_HOT_INLINE BlockEnd DecodeBlockSymbols(BitReader& reader, const Workspace& workspace,
                                            UArray<unsigned char>& output, int& length, int64_t limit) {
   for (;;) {
-    BlockEnd end = DecodeFast<false, Ops>(reader, workspace, output, length);
-    if (end == BLOCK_GOING_ON) end = DecodeFast<true, Ops>(reader, workspace, output, length);
+    // Near the end, where few symbols are left, one loop serves tables with
+    // pairs and without.
+    BlockEnd end = workspace.m_literalPairs ? DecodeFast<false, true, Ops>(reader, workspace, output, length)
+                                            : DecodeFast<false, false, Ops>(reader, workspace, output, length);
+    if (end == BLOCK_GOING_ON) end = DecodeFast<true, true, Ops>(reader, workspace, output, length);
     if (end != BLOCK_GOING_ON) return end;
 
     // One symbol at a time, carefully, until the hot loop can take over.

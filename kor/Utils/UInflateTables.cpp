@@ -83,6 +83,8 @@ class LiteralPairs {
   }
   // Whether any two codes together are length bits long.
   bool Any(int length) const { return m_shortest > 0 && 2 * m_shortest <= length; }
+  // Whether any pair may be written.
+  bool Joining() const { return m_shortest > 0; }
 
  private:
   enum { MAX_LENGTH = DecompressorPolicy_Deflate::MAX_CODE_LENGTH };
@@ -248,6 +250,7 @@ void BuildFixedTables(Workspace& workspace) {
   slots[8] = HuffmanLengthSlot{112, 400, 511, symbols + used};
   for (int s = 144; s < 256; ++s) symbols[used++] = s;
   BuildLookup<LiteralEntry>(workspace.m_literal, LITERAL_BITS, slots);
+  workspace.m_literalPairs = false;
 
   std::memset(slots, 0, sizeof(slots));
   slots[4] = HuffmanLengthSlot{32, 0, 31, symbols + used};
@@ -357,6 +360,7 @@ bool ReadDynamicHeader(BitReader& reader, DecompressorPolicy_Deflate& policy,
   const LiteralPairs pairs(policy.m_literalSlots, LITERAL_BITS, reader.m_end - reader.m_next);
   BuildLookup<LiteralEntry>(workspace.m_literal, LITERAL_BITS, policy.m_literalSlots,
                             DecompressorPolicy_Deflate::MAX_CODE_LENGTH, &pairs);
+  workspace.m_literalPairs = pairs.Joining();
   BuildLookup<DistanceEntry>(workspace.m_distance, DISTANCE_BITS, policy.m_distanceSlots);
   return true;
 }

@@ -100,6 +100,9 @@ struct Workspace {
   uint32_t m_literal[LITERAL_TABLE_SIZE];
   uint32_t m_distance[DISTANCE_TABLE_SIZE];
   uint32_t m_codeLength[CODE_LENGTH_TABLE_SIZE];
+  // False when every literal entry holds one literal: the decoder then
+  // stores and counts them as single bytes.
+  bool m_literalPairs;
 };
 
 // The entry of a code that the main-table entry link continues in a
