@@ -287,8 +287,9 @@ KOR_WIDE_FOLD_TARGET inline __m512i WideFoldConstants(__m128i constants) {
   return _mm512_maskz_broadcast_i32x4(0xFFFF, constants);
 }
 
-KOR_WIDE_FOLD_TARGET inline __m128i Lane(__m512i z, int lane) {
-  return _mm512_maskz_extracti32x4_epi32(0xF, z, lane);
+template <int LANE>
+KOR_WIDE_FOLD_TARGET inline __m128i Lane(__m512i z) {
+  return _mm512_maskz_extracti32x4_epi32(0xF, z, LANE);
 }
 
 // n >= 256.
@@ -311,7 +312,7 @@ KOR_WIDE_FOLD_TARGET uint32_t UpdateByWideFolding(uint32_t c, const unsigned cha
       _mm512_xor_si512(WideFold(z0, WideFoldConstants(KOR_FOLD_CONSTANTS(1536))),
                        WideFold(z1, WideFoldConstants(KOR_FOLD_CONSTANTS(1024)))),
       _mm512_xor_si512(WideFold(z2, WideFoldConstants(KOR_FOLD_CONSTANTS(512))), z3));
-  __m128i x = FoldLanes(Lane(z, 0), Lane(z, 1), Lane(z, 2), Lane(z, 3));
+  __m128i x = FoldLanes(Lane<0>(z), Lane<1>(z), Lane<2>(z), Lane<3>(z));
   return UpdateByFoldingOrSlices(Reduce(x), p, n);
 }
 

@@ -284,7 +284,7 @@ struct PlainBits {
     return (entry >> 16) + static_cast<size_t>(consumed >> CodeLengthShift(entry));
   }
 };
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(KOR_INFLATE_PORTABLE)
 struct Bmi2Bits {
   static const bool LONG_RUNS_APART = true;
   KOR_HOT_INLINE static size_t Match(uint32_t entry, uint64_t bits) {
@@ -516,7 +516,11 @@ BlockEnd DecodeHuffmanBlockPlain(BitReader& reader, const Workspace& workspace,
   return DecodeBlockSymbols<PlainBits>(reader, workspace, output, length, limit);
 }
 
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+// KOR_INFLATE_PORTABLE leaves the processor-specific loop out, so that a
+// test can run the portable one, which other compilers build, on any
+// processor.
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && \
+    !defined(KOR_INFLATE_PORTABLE)
 // The same loop with BMI2's shifts that take their count from any register,
 // for processors that also have AVX2, which fills the long runs. The loop
 // itself is not built for AVX2: its 32-byte values made the compiler align
