@@ -253,6 +253,15 @@ KOR_HOT_INLINE BlockEnd DecodeOneSymbol(BitReader& reader, const Workspace& work
 static_assert((ENTRY_MATCH >> 8) % 64 == 0, "a match entry's kind lies outside its shift count");
 KOR_HOT_INLINE unsigned CodeLengthShift(uint32_t entry) { return (entry >> 8) & 63; }
 
+// A run of one byte from out to end, and up to 63 bytes past it.
+KOR_HOT_INLINE void FillRun(unsigned char* out, unsigned char byte, const unsigned char* end) {
+  const ByteRun run(byte);
+  do {
+    run.Store64(out);
+    out += 64;
+  } while (out < end);
+}
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // A run of one byte from out to end, and up to 63 bytes past it, in stores
 // of 32. Apart from the loop and built for AVX2 alone: 32-byte values in
@@ -268,13 +277,7 @@ __attribute__((target("avx2"), noinline)) void FillLongRun(unsigned char* out, u
   } while (out < end);
 }
 #else
-void FillLongRun(unsigned char* out, unsigned char byte, const unsigned char* end) {
-  const ByteRun run(byte);
-  do {
-    run.Store64(out);
-    out += 64;
-  } while (out < end);
-}
+void FillLongRun(unsigned char* out, unsigned char byte, const unsigned char* end) { FillRun(out, byte, end); }
 #endif
 
 struct PlainBits {
@@ -449,15 +452,8 @@ KOR_HOT_INLINE BlockEnd DecodeFast(BitReader& reader, const Workspace& workspace
       }
     } else if (distance == 1) {
       // Runs are long: 64 bytes a round keep the rounds few.
-      if (Ops::LONG_RUNS_APART && matchLength > 64) {
-        FillLongRun(out, *from, matchEnd);
-      } else {
-        const ByteRun run(*from);
-        do {
-          run.Store64(out);
-          out += 64;
-        } while (out < matchEnd);
-      }
+      if (Ops::LONG_RUNS_APART && matchLength > 64) FillLongRun(out, *from, matchEnd);
+      else FillRun(out, *from, matchEnd);
     } else {
       // Distances 2 to 7: 8 bytes of the repeating pattern are built
       // once and stored at steps of the largest multiple of the
