@@ -333,28 +333,63 @@ LUM_PNG_INLINE size_t UnfilterAveragePixels(unsigned char* row, const unsigned c
   return i;
 }
 
+// The pixel restored from its filtered bytes raw and its neighbours, all
+// widened to 16-bit lanes.
+LUM_PNG_INLINE __m128i PaethPixel(__m128i raw, __m128i left, __m128i above, __m128i upperLeft) {
+  __m128i p = _mm_sub_epi16(above, upperLeft);
+  __m128i q = _mm_sub_epi16(left, upperLeft);
+  __m128i pa = Magnitude16(p);
+  __m128i pb = Magnitude16(q);
+  __m128i pc = Magnitude16(_mm_add_epi16(p, q));
+  __m128i smallest = _mm_min_epi16(pa, _mm_min_epi16(pb, pc));
+  __m128i predictor =
+      Select(_mm_cmpeq_epi16(pa, smallest), left, Select(_mm_cmpeq_epi16(pb, smallest), above, upperLeft));
+  return _mm_and_si128(_mm_add_epi16(raw, predictor), _mm_set1_epi16(0xFF));
+}
+
 template <int BPP>
 LUM_PNG_INLINE size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_t length, size_t start) {
   typedef PixelWord<BPP> Word;
   // Even the pixel before start is read a whole word wide.
   if (start + Word::WIDTH > length) return start;
-  const __m128i low = _mm_set1_epi16(0xFF);
   __m128i upperLeft = start > 0 ? Word::Load(prior + start - BPP) : _mm_setzero_si128();
   __m128i left = start > 0 ? Word::Load(row + start - BPP) : _mm_setzero_si128();
   size_t i = start;
   for (; i + Word::WIDTH <= length; i += BPP) {
     __m128i above = Word::Load(prior + i);
-    __m128i p = _mm_sub_epi16(above, upperLeft);
-    __m128i q = _mm_sub_epi16(left, upperLeft);
-    __m128i pa = Magnitude16(p);
-    __m128i pb = Magnitude16(q);
-    __m128i pc = Magnitude16(_mm_add_epi16(p, q));
-    __m128i smallest = _mm_min_epi16(pa, _mm_min_epi16(pb, pc));
-    __m128i predictor =
-        Select(_mm_cmpeq_epi16(pa, smallest), left, Select(_mm_cmpeq_epi16(pb, smallest), above, upperLeft));
-    left = _mm_and_si128(_mm_add_epi16(Word::Load(row + i), predictor), low);
+    left = PaethPixel(Word::Load(row + i), left, above, upperLeft);
     Word::Store(row + i, left);
     upperLeft = above;
+  }
+  return i;
+}
+
+// Paeth rows a (against prior) and b below it, a pixel of each a step: b's
+// pixel takes the bytes above it from the pixel of a just restored, in
+// registers, and the two chains overlap where one alone would wait on every
+// step. Returns where both stopped: the first pixel a whole word cannot
+// take, or 0 for a row too short to begin.
+template <int BPP>
+LUM_PNG_INLINE size_t UnfilterPaethPixelPair(unsigned char* a, unsigned char* b, const unsigned char* prior,
+                                             size_t length) {
+  typedef PixelWord<BPP> Word;
+  if (BPP + Word::WIDTH > length) return 0;
+  const __m128i low = _mm_set1_epi16(0xFF);
+  // Without a left pixel the predictor is the one above.
+  __m128i upperLeftA = Word::Load(prior);
+  __m128i leftA = _mm_and_si128(_mm_add_epi16(Word::Load(a), upperLeftA), low);
+  Word::Store(a, leftA);
+  __m128i leftB = _mm_and_si128(_mm_add_epi16(Word::Load(b), leftA), low);
+  Word::Store(b, leftB);
+  size_t i = BPP;
+  for (; i + Word::WIDTH <= length; i += BPP) {
+    __m128i aboveA = Word::Load(prior + i);
+    __m128i pixelA = PaethPixel(Word::Load(a + i), leftA, aboveA, upperLeftA);
+    Word::Store(a + i, pixelA);
+    leftB = PaethPixel(Word::Load(b + i), leftB, pixelA, leftA);
+    Word::Store(b + i, leftB);
+    upperLeftA = aboveA;
+    leftA = pixelA;
   }
   return i;
 }
@@ -369,6 +404,11 @@ size_t UnfilterAveragePixels(unsigned char* row, const unsigned char* prior, siz
   for (; i + BPP <= length; i += BPP)
     for (int k = 0; k < BPP; ++k) left[k] = row[i + k] = Add(row[i + k], (left[k] + prior[i + k]) >> 1);
   return i;
+}
+
+template <int BPP>
+size_t UnfilterPaethPixelPair(unsigned char*, unsigned char*, const unsigned char*, size_t) {
+  return 0;
 }
 
 template <int BPP>
@@ -841,6 +881,34 @@ bool UnfilterRowPairOnThisCpu(int typeA, int typeB, unsigned char* a, unsigned c
   return UnfilterRowPair<BPP>(typeA, typeB, a, b, prior, length);
 }
 
+// Paeth rows a and b, a pixel of each a step; false leaves both as they
+// were.
+template <int BPP>
+LUM_PNG_INLINE bool RestorePaethPixelPair(unsigned char* a, unsigned char* b, const unsigned char* prior,
+                                          size_t length) {
+  const size_t start = UnfilterPaethPixelPair<BPP>(a, b, prior, length);
+  if (start == 0) return false;
+  UnfilterPaeth(a, prior, length, BPP, start);
+  UnfilterPaeth(b, a, length, BPP, start);
+  return true;
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+template <int BPP>
+__attribute__((target("avx2"))) bool RestorePaethPixelPairAvx2(unsigned char* a, unsigned char* b,
+                                                               const unsigned char* prior, size_t length) {
+  return RestorePaethPixelPair<BPP>(a, b, prior, length);
+}
+#endif
+
+template <int BPP>
+bool RestorePaethPixelPairOnThisCpu(unsigned char* a, unsigned char* b, const unsigned char* prior, size_t length) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  if (HasAvx2()) return RestorePaethPixelPairAvx2<BPP>(a, b, prior, length);
+#endif
+  return RestorePaethPixelPair<BPP>(a, b, prior, length);
+}
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 template <int STEP>
 __attribute__((target("avx2"))) bool UnfilterPaethGroupAvx2(unsigned char* rows, const unsigned char* prior,
@@ -857,12 +925,12 @@ bool UnfilterPaethGroupOnThisCpu(unsigned char* rows, const unsigned char* prior
   return UnfilterPaethGroup<STEP>(rows, prior, length, stride);
 }
 
+// The shortest chunk that rows run together by.
+const size_t CHUNK_BYTES = 64;
+
 // Rows shorter than a chunk after their first pixel, and rows of wider
-// pixels, are never restored together.
-bool RowsRunTogether(size_t length, size_t bpp) {
-  const size_t SHORTEST_CHUNK = 64;
-  return bpp <= 4 && length >= bpp + SHORTEST_CHUNK;
-}
+// pixels, are never restored together by chunks.
+bool RowsRunTogether(size_t length, size_t bpp) { return bpp <= 4 && length >= bpp + CHUNK_BYTES; }
 
 // How many Paeth rows in turn fill the lanes at bpp, 0 when they can't.
 size_t PaethGroupRows(size_t bpp) { return bpp == 1 || bpp == 2 || bpp == 4 ? 8 / bpp : 0; }
@@ -889,6 +957,22 @@ bool UnfilterRowPairOfStep(int typeA, int typeB, unsigned char* a, unsigned char
     case 2: return UnfilterRowPairOnThisCpu<2>(typeA, typeB, a, b, prior, length);
     case 3: return UnfilterRowPairOnThisCpu<3>(typeA, typeB, a, b, prior, length);
     case 4: return UnfilterRowPairOnThisCpu<4>(typeA, typeB, a, b, prior, length);
+    default: return false;
+  }
+}
+
+// Rows too short to run together by chunks still overlap two Paeth rows
+// a pixel a step; small images are mostly such rows.
+bool UnfilterShortPaethPairOfStep(int typeA, int typeB, unsigned char* a, unsigned char* b,
+                                  const unsigned char* prior, size_t length, size_t bpp) {
+  if (typeA != ROW_FILTER_PAETH || typeB != ROW_FILTER_PAETH) return false;
+  switch (bpp) {
+    case 1: return RestorePaethPixelPairOnThisCpu<1>(a, b, prior, length);
+    case 2: return RestorePaethPixelPairOnThisCpu<2>(a, b, prior, length);
+    case 3: return RestorePaethPixelPairOnThisCpu<3>(a, b, prior, length);
+    case 4: return RestorePaethPixelPairOnThisCpu<4>(a, b, prior, length);
+    case 6: return RestorePaethPixelPairOnThisCpu<6>(a, b, prior, length);
+    case 8: return RestorePaethPixelPairOnThisCpu<8>(a, b, prior, length);
     default: return false;
   }
 }
@@ -947,6 +1031,12 @@ void UnfilterPngRows(unsigned char* rows, const unsigned char* prior, size_t row
   while (j < rowCount) {
     unsigned char* row = rows + j * stride;
     if (!together) {
+      if (prior != nullptr && j + 1 < rowCount &&
+          UnfilterShortPaethPairOfStep(row[0], row[stride], row + 1, row + stride + 1, prior, length, bpp)) {
+        prior = row + stride + 1;
+        j += 2;
+        continue;
+      }
       UnfilterPngRow(row[0], row + 1, prior, length, bpp);
       prior = row + 1;
       ++j;
@@ -972,9 +1062,10 @@ void UnfilterPngRows(unsigned char* rows, const unsigned char* prior, size_t row
 
 size_t PngRowBatch(size_t length, size_t bpp, size_t budget) {
   const size_t LONGEST_RUN = 8;
-  // Rows that never run together are best restored one at a time, each
-  // placed while the next is restored.
-  if (!RowsRunTogether(length, bpp)) return 1;
+  // Rows shorter than a chunk go eight at a time, where pairs of Paeth rows
+  // form. Longer rows that never run together are best restored one at a
+  // time, each placed while the next is restored.
+  if (!RowsRunTogether(length, bpp)) return length < bpp + CHUNK_BYTES ? LONGEST_RUN : 1;
   size_t rows = budget / (length + 1) / LONGEST_RUN * LONGEST_RUN;
   return rows > LONGEST_RUN ? rows : LONGEST_RUN;
 }

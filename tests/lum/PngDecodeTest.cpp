@@ -193,8 +193,10 @@ TEST(PngDecode, RowsRestoredTogetherMatchRowByRow) {
   // Runs of Paeth and Average rows go two at a time, and runs of Paeth rows
   // up to eight at a time, each row a chunk of bytes behind the one above:
   // lengths about one, two, three and eight chunks of every step, with gaps
-  // between rows and batches ending inside a pair or run.
-  std::vector<size_t> lengths = {1, 2, 3, 7, 8, 9, 31, 200, 289, 512, 513, 514, 516, 520, 577, 600, 1000};
+  // between rows and batches ending inside a pair or run. Rows shorter than
+  // a chunk pair Paeth rows a pixel apart, from a pixel and a word on.
+  std::vector<size_t> lengths = {1,  2,  3,   4,   5,   6,   7,   8,   9,   10,  11,  12, 13,
+                                 16, 31, 200, 289, 512, 513, 514, 516, 520, 577, 600, 1000};
   for (size_t n = 63; n <= 80; ++n) lengths.push_back(n);
   for (size_t n : {127u, 128u, 129u, 130u, 131u, 132u, 133u, 136u, 146u, 147u, 148u, 150u, 193u, 196u, 219u, 222u})
     lengths.push_back(n);
