@@ -407,11 +407,6 @@ size_t UnfilterAveragePixels(unsigned char* row, const unsigned char* prior, siz
 }
 
 template <int BPP>
-size_t UnfilterPaethPixelPair(unsigned char*, unsigned char*, const unsigned char*, size_t) {
-  return 0;
-}
-
-template <int BPP>
 size_t UnfilterPaethPixels(unsigned char* row, const unsigned char* prior, size_t length, size_t start) {
   int left[BPP] = {};
   int upperLeft[BPP] = {};
@@ -800,6 +795,14 @@ LUM_PNG_INLINE bool UnfilterRowPair(int typeA, int typeB, unsigned char* a, unsi
   typedef AverageChain<BPP> Average;
   bool paethA = typeA == ROW_FILTER_PAETH, paethB = typeB == ROW_FILTER_PAETH;
   if (!(paethA || typeA == ROW_FILTER_AVERAGE) || !(paethB || typeB == ROW_FILTER_AVERAGE)) return false;
+  // Rows shorter than a chunk pair their Paeth rows a pixel apart.
+  if (paethA && paethB && length < BPP + Paeth::SIZE) {
+    const size_t start = UnfilterPaethPixelPair<BPP>(a, b, prior, length);
+    if (start == 0) return false;
+    UnfilterPaeth(a, prior, length, BPP, start);
+    UnfilterPaeth(b, a, length, BPP, start);
+    return true;
+  }
   // At three bytes Average's chain is short enough that widening its
   // chunks ahead costs more than the overlap gains.
   if (BPP == 3 && !(paethA && paethB)) return false;
@@ -881,34 +884,6 @@ bool UnfilterRowPairOnThisCpu(int typeA, int typeB, unsigned char* a, unsigned c
   return UnfilterRowPair<BPP>(typeA, typeB, a, b, prior, length);
 }
 
-// Paeth rows a and b, a pixel of each a step; false leaves both as they
-// were.
-template <int BPP>
-LUM_PNG_INLINE bool RestorePaethPixelPair(unsigned char* a, unsigned char* b, const unsigned char* prior,
-                                          size_t length) {
-  const size_t start = UnfilterPaethPixelPair<BPP>(a, b, prior, length);
-  if (start == 0) return false;
-  UnfilterPaeth(a, prior, length, BPP, start);
-  UnfilterPaeth(b, a, length, BPP, start);
-  return true;
-}
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-template <int BPP>
-__attribute__((target("avx2"))) bool RestorePaethPixelPairAvx2(unsigned char* a, unsigned char* b,
-                                                               const unsigned char* prior, size_t length) {
-  return RestorePaethPixelPair<BPP>(a, b, prior, length);
-}
-#endif
-
-template <int BPP>
-bool RestorePaethPixelPairOnThisCpu(unsigned char* a, unsigned char* b, const unsigned char* prior, size_t length) {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-  if (HasAvx2()) return RestorePaethPixelPairAvx2<BPP>(a, b, prior, length);
-#endif
-  return RestorePaethPixelPair<BPP>(a, b, prior, length);
-}
-
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 template <int STEP>
 __attribute__((target("avx2"))) bool UnfilterPaethGroupAvx2(unsigned char* rows, const unsigned char* prior,
@@ -961,22 +936,6 @@ bool UnfilterRowPairOfStep(int typeA, int typeB, unsigned char* a, unsigned char
   }
 }
 
-// Rows too short to run together by chunks still overlap two Paeth rows
-// a pixel a step; small images are mostly such rows.
-bool UnfilterShortPaethPairOfStep(int typeA, int typeB, unsigned char* a, unsigned char* b,
-                                  const unsigned char* prior, size_t length, size_t bpp) {
-  if (typeA != ROW_FILTER_PAETH || typeB != ROW_FILTER_PAETH) return false;
-  switch (bpp) {
-    case 1: return RestorePaethPixelPairOnThisCpu<1>(a, b, prior, length);
-    case 2: return RestorePaethPixelPairOnThisCpu<2>(a, b, prior, length);
-    case 3: return RestorePaethPixelPairOnThisCpu<3>(a, b, prior, length);
-    case 4: return RestorePaethPixelPairOnThisCpu<4>(a, b, prior, length);
-    case 6: return RestorePaethPixelPairOnThisCpu<6>(a, b, prior, length);
-    case 8: return RestorePaethPixelPairOnThisCpu<8>(a, b, prior, length);
-    default: return false;
-  }
-}
-
 void UnfilterBytes(int filterType, unsigned char* row, const unsigned char* prior, size_t length, size_t bpp) {
   switch (filterType) {
     case ROW_FILTER_SUB: UnfilterSub(row, length, bpp, 0); break;
@@ -1024,25 +983,13 @@ void UnfilterPngRow(int filterType, unsigned char* row, const unsigned char* pri
 void UnfilterPngRows(unsigned char* rows, const unsigned char* prior, size_t rowCount, size_t length, size_t stride,
                      size_t bpp) {
   if (bpp == 0) bpp = 1;
-  // Small images should not pay for asking.
+  // Small images should not pay for asking for groups.
   const bool together = RowsRunTogether(length, bpp);
   const size_t groupRows = PaethGroupRows(bpp);
   size_t j = 0;
   while (j < rowCount) {
     unsigned char* row = rows + j * stride;
-    if (!together) {
-      if (prior != nullptr && j + 1 < rowCount &&
-          UnfilterShortPaethPairOfStep(row[0], row[stride], row + 1, row + stride + 1, prior, length, bpp)) {
-        prior = row + stride + 1;
-        j += 2;
-        continue;
-      }
-      UnfilterPngRow(row[0], row + 1, prior, length, bpp);
-      prior = row + 1;
-      ++j;
-      continue;
-    }
-    if (prior != nullptr && groupRows > 0 && rowCount - j >= groupRows &&
+    if (together && prior != nullptr && groupRows > 0 && rowCount - j >= groupRows &&
         UnfilterPaethGroupOfStep(row, prior, length, stride, bpp)) {
       prior = row + (groupRows - 1) * stride + 1;
       j += groupRows;
